@@ -1,0 +1,15 @@
+// expand: tabs to spaces up to the next tab stop, columns counted in runes.
+#ifndef EXPAND_EXPAND_H
+#define EXPAND_EXPAND_H
+
+#include "textlib.h"
+
+extern int tab_width;
+
+void expand_file(const char *name);
+// The rune-by-rune rules, kept as the reference that the block path is tested against.
+void expand_plain(FILE *in, FILE *out);
+// The same output, a block at a time.
+void expand_blocks(block_input *in, block_output *out);
+
+#endif

@@ -1,0 +1,172 @@
+#include "support.h"
+#include "textlib.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct encode_case {
+    rune16 rune;
+    std::string bytes;
+};
+
+TEST(Codec, EncodeWritesShortestFormAndRuneZeroAsTwoBytes)
+{
+    const encode_case cases[] = {
+        {0, "\xc0\x80"},          {0x41, "A"},               {0x7F, "\x7f"},
+        {0x80, "\xc2\x80"},       {0x7FF, "\xdf\xbf"},       {0x800, "\xe0\xa0\x80"},
+        {0xD800, "\xed\xa0\x80"}, {0xFFFF, "\xef\xbf\xbf"},
+    };
+    for (const encode_case &c : cases) {
+        char buffer[U8_MAXBYTES];
+        const int n = u8_encode(buffer, &c.rune);
+        EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(n)), c.bytes) << c.rune;
+        EXPECT_EQ(u8_runewidth(c.rune), n) << c.rune;
+    }
+}
+
+TEST(Codec, RuneWidthOfValuesOutsideTheRuneRange)
+{
+    EXPECT_EQ(u8_runewidth(-1), 2);
+    EXPECT_EQ(u8_runewidth(INT64_MIN), 2);
+    EXPECT_EQ(u8_runewidth(1), 1);
+    EXPECT_EQ(u8_runewidth(0x10000), 3);
+    EXPECT_EQ(u8_runewidth(INT64_MAX), 3);
+}
+
+struct decode_case {
+    std::string bytes; // followed by a zero byte
+    rune16 rune;
+    int width;
+};
+
+TEST(Codec, DecodeAcceptsOverlongAndSurrogatesAndRejectsTheRest)
+{
+    const decode_case cases[] = {
+        {"\xc0\x80", 0, 2},         {"\xe0\x80\x80", 0, 3},  {"\xc2\x80", 0x80, 2},
+        {"\xed\xa0\x80", 0xD800, 3}, {"\xc3\x41", RUNE_BAD, 1}, {"\xe2\x82", RUNE_BAD, 1},
+        {"\xf0\x9f\x98\x80", RUNE_BAD, 1}, {"\x80", RUNE_BAD, 1}, {"\xc1\xbf", 0x7F, 2},
+        {"\xe0\x81\x81", 0x41, 3},  {"\xe0\x9f\xbf", 0x7FF, 3}, {"", 0, 1},
+        {"\xe2\x82\xac", 0x20AC, 3}, {"\xe2\x41\x80", RUNE_BAD, 1},
+    };
+    for (const decode_case &c : cases) {
+        rune16 r = 0x1234;
+        EXPECT_EQ(u8_decode(&r, c.bytes.c_str()), c.width) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(r, c.rune) << testing::PrintToString(c.bytes);
+    }
+    rune16 r = 0;
+    EXPECT_EQ(u8_decode(&r, nullptr), 1);
+    EXPECT_EQ(r, RUNE_BAD);
+}
+
+struct full_case {
+    std::string bytes;
+    int n;
+    int full;
+};
+
+TEST(Codec, IsFullAcceptsExactlyOneWholeSequenceButNeverU0080)
+{
+    const full_case cases[] = {
+        {"A", 1, 1},          {"A", 2, 0},          {"\xc3\xa9", 1, 0},
+        {"\xc3\xa9", 2, 1},   {"\xc3\xa9x", 3, 0},  {"\xc2\x80", 2, 0},
+        {"\xe0\x82\x80", 3, 0}, {"\xc0\x80", 2, 1}, {"\xe0\x80\x80", 3, 1},
+        {"\xe2\x82\xac", 3, 1}, {"\xe2\x82\xac", 2, 0}, {"A", 0, 0},
+        {"\xe2\x82\xac", 4, 0}, {"\x80", 1, 0},     {"\xff", 1, 0},
+        {"\xc3\x41", 2, 0},   {"A", -1, 0},
+    };
+    for (const full_case &c : cases) {
+        EXPECT_EQ(u8_isfull(c.bytes.c_str(), c.n), c.full)
+            << testing::PrintToString(c.bytes) << " n=" << c.n;
+    }
+    EXPECT_EQ(u8_isfull(nullptr, 1), 0);
+}
+
+std::vector<int> read_all(const std::string &bytes)
+{
+    FILE *stream = stream_of(bytes);
+    std::vector<int> runes;
+    for (int r; (r = rune_fgetc(stream)) != -1;) runes.push_back(r);
+    runes.push_back(-1);
+    fclose(stream);
+    return runes;
+}
+
+struct stream_case {
+    std::string bytes;
+    std::vector<int> runes;
+};
+
+TEST(RuneStream, MalformedSequencesEndBeforeTheByteThatCannotContinueThem)
+{
+    const int bad = RUNE_BAD;
+    const stream_case cases[] = {
+        {"A\xff\n" "B\n", {0x41, bad, 0x0A, 0x42, 0x0A, -1}},
+        {"\xc2\x80" "AB", {bad, 0x41, 0x42, -1}},
+        {"\xf0\x9f\x98\x80" "abc", {bad, bad, bad, bad, 'a', 'b', 'c', -1}},
+        {"a\xe2\x82", {'a', bad, -1}},
+        {"a\xff\n", {'a', bad, '\n', -1}},
+        {"\xe2\x82\n", {bad, '\n', -1}},
+        {"\xc3" "a", {bad, 'a', -1}},
+        {"\xe0\x82\x80" "x", {bad, 'x', -1}},
+        {std::string(1, '\0'), {0, -1}},
+        {"\xc0\x80\xe0\x80\x80", {0, 0, -1}},
+        {"\xc0\x89\xc0\x8a", {'\t', '\n', -1}},
+        {"\xe2\x82\xac\xed\xa0\x80", {0x20AC, 0xD800, -1}},
+        {"\xc3", {bad, -1}},
+        {"", {-1}},
+    };
+    for (const stream_case &c : cases) {
+        EXPECT_EQ(read_all(c.bytes), c.runes) << testing::PrintToString(c.bytes);
+    }
+}
+
+TEST(RuneStream, TakeOverMemoryGroupsExactlyAsTheStreamReader)
+{
+    std::mt19937 rng(7);
+    for (int round = 0; round < 300; round++) {
+        const std::string text = generated_text(rng, 1 + rng() % 64);
+        std::vector<int> runes;
+        for (std::size_t at = 0; at < text.size();) {
+            rune16 r;
+            at += static_cast<std::size_t>(u8_take(&r, text.data() + at, text.size() - at));
+            runes.push_back(r);
+        }
+        runes.push_back(-1);
+        ASSERT_EQ(runes, read_all(text)) << testing::PrintToString(text);
+    }
+}
+
+TEST(RuneStream, WritingReencodesAndStopsAtAFailedWrite)
+{
+    FILE *out = tmpfile();
+    EXPECT_EQ(rune_fputc(0, out), 0);
+    EXPECT_EQ(rune_fputc(RUNE_BAD, out), RUNE_BAD);
+    EXPECT_EQ(rune_fputc(0x20AC, out), 0x20AC);
+    EXPECT_EQ(contents_of(out), std::string("\xc0\x80\xc2\x80\xe2\x82\xac", 7));
+    fclose(out);
+
+    FILE *full = fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    setvbuf(full, nullptr, _IONBF, 0);
+    EXPECT_EQ(rune_fputc('A', full), -1);
+    fclose(full);
+}
+
+TEST(RuneStream, BlockReaderGivesTheStreamReadersRunesAcrossBlockEdges)
+{
+    std::mt19937 rng(11);
+    static block_input in;
+    for (int round = 0; round < 200; round++) {
+        const std::string text = generated_text(rng, rng() % 200);
+        FILE *stream = stream_of(text);
+        block_input_start(&in, stream, 1 + rng() % 7);
+        std::vector<int> runes;
+        for (int r; (r = block_input_rune(&in)) != -1;) runes.push_back(r);
+        runes.push_back(-1);
+        fclose(stream);
+        ASSERT_EQ(runes, read_all(text)) << testing::PrintToString(text);
+    }
+}
+
+} // namespace

@@ -1,0 +1,79 @@
+#include "textlib.h"
+
+#include <cerrno>
+#include <climits>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int CALLERS_ERRNO = 12345;
+
+struct parse_case {
+    const char *text;
+    int value;
+    int error; // errno after the call; CALLERS_ERRNO when it must be left alone
+};
+
+TEST(Parse, ClampNarrowsToIntAndKeepsTheCallersErrno)
+{
+    const parse_case cases[] = {
+        {"12", 12, CALLERS_ERRNO},
+        {"abc", 0, CALLERS_ERRNO},
+        {"", 0, CALLERS_ERRNO},
+        {"2147483648", INT_MAX, ERANGE},
+        {"-2147483649", INT_MIN, ERANGE},
+        {"2147483647", INT_MAX, CALLERS_ERRNO},
+        {"-2147483648", INT_MIN, CALLERS_ERRNO},
+        {"99999999999999999999999", INT_MAX, ERANGE},
+        {" +7x", 7, CALLERS_ERRNO},
+    };
+    for (const parse_case &c : cases) {
+        errno = CALLERS_ERRNO;
+        char *end = nullptr;
+        EXPECT_EQ(int_clamp_parse(c.text, &end, 10), c.value) << c.text;
+        EXPECT_EQ(errno, c.error) << c.text;
+    }
+    char *end = nullptr;
+    const char *text = "42abc";
+    int_clamp_parse(text, &end, 10);
+    EXPECT_EQ(end, text + 2);
+    EXPECT_EQ(int_clamp_parse("12", nullptr, 10), 12);
+}
+
+TEST(Parse, StrictAllowsOnlyWhiteSpaceAfterTheNumber)
+{
+    const parse_case cases[] = {
+        {"12\n", 12, CALLERS_ERRNO},
+        {" 4 ", 4, CALLERS_ERRNO},
+        {"12 x", 0, EDOM},
+        {"99999999999x", 0, EDOM},
+        {"99999999999 ", INT_MAX, ERANGE},
+        {"4x", 0, EDOM},
+        {"0x10", 0, EDOM},
+        {"", 0, CALLERS_ERRNO},
+        {" ", 0, CALLERS_ERRNO},
+        {"abc", 0, EDOM},
+        {"4\xa0", 0, EDOM},
+        {"4\x85", 0, EDOM},
+        {"-3\t\v\f\r", -3, CALLERS_ERRNO},
+    };
+    for (const parse_case &c : cases) {
+        errno = CALLERS_ERRNO;
+        EXPECT_EQ(int_strict_parse(c.text, 10), c.value) << c.text;
+        EXPECT_EQ(errno, c.error) << c.text;
+    }
+}
+
+TEST(Diagnostics, LinesCarryTheToolNameOnceItIsSet)
+{
+    diag_progname = nullptr;
+    EXPECT_EXIT(diag_fatal("no %s", "name"), testing::ExitedWithCode(1), "^no name\n$");
+    diag_progname = "expand";
+    EXPECT_EXIT(diag_fatal("unable to open %s", "notes"), testing::ExitedWithCode(1),
+                "^expand: unable to open notes\n$");
+    EXPECT_EXIT((diag_warn("careful %d", 3), exit(0)), testing::ExitedWithCode(0),
+                "^expand: careful 3\n$");
+    diag_progname = nullptr;
+}
+
+} // namespace
