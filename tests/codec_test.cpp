@@ -10,11 +10,11 @@ struct encode_case {
     std::string bytes;
 };
 
-TEST(Codec, EncodeWritesShortestFormAndRuneZeroAsTwoBytes)
-{
+TEST(Codec, EncodeWritesShortestFormAndRuneZeroAsTwoBytes) {
     const encode_case cases[] = {
-        {0, "\xc0\x80"},          {0x41, "A"},               {0x7F, "\x7f"},
-        {0x80, "\xc2\x80"},       {0x7FF, "\xdf\xbf"},       {0x800, "\xe0\xa0\x80"},
+        {0, "\xc0\x80"},          {0x41, "A"},
+        {0x7F, "\x7f"},           {0x80, "\xc2\x80"},
+        {0x7FF, "\xdf\xbf"},      {0x800, "\xe0\xa0\x80"},
         {0xD800, "\xed\xa0\x80"}, {0xFFFF, "\xef\xbf\xbf"},
     };
     for (const encode_case &c : cases) {
@@ -25,8 +25,7 @@ TEST(Codec, EncodeWritesShortestFormAndRuneZeroAsTwoBytes)
     }
 }
 
-TEST(Codec, RuneWidthOfValuesOutsideTheRuneRange)
-{
+TEST(Codec, RuneWidthOfValuesOutsideTheRuneRange) {
     EXPECT_EQ(u8_runewidth(-1), 2);
     EXPECT_EQ(u8_runewidth(INT64_MIN), 2);
     EXPECT_EQ(u8_runewidth(1), 1);
@@ -40,14 +39,22 @@ struct decode_case {
     int width;
 };
 
-TEST(Codec, DecodeAcceptsOverlongAndSurrogatesAndRejectsTheRest)
-{
+TEST(Codec, DecodeAcceptsOverlongAndSurrogatesAndRejectsTheRest) {
     const decode_case cases[] = {
-        {"\xc0\x80", 0, 2},         {"\xe0\x80\x80", 0, 3},  {"\xc2\x80", 0x80, 2},
-        {"\xed\xa0\x80", 0xD800, 3}, {"\xc3\x41", RUNE_BAD, 1}, {"\xe2\x82", RUNE_BAD, 1},
-        {"\xf0\x9f\x98\x80", RUNE_BAD, 1}, {"\x80", RUNE_BAD, 1}, {"\xc1\xbf", 0x7F, 2},
-        {"\xe0\x81\x81", 0x41, 3},  {"\xe0\x9f\xbf", 0x7FF, 3}, {"", 0, 1},
-        {"\xe2\x82\xac", 0x20AC, 3}, {"\xe2\x41\x80", RUNE_BAD, 1},
+        {"\xc0\x80", 0, 2},
+        {"\xe0\x80\x80", 0, 3},
+        {"\xc2\x80", 0x80, 2},
+        {"\xed\xa0\x80", 0xD800, 3},
+        {"\xc3\x41", RUNE_BAD, 1},
+        {"\xe2\x82", RUNE_BAD, 1},
+        {"\xf0\x9f\x98\x80", RUNE_BAD, 1},
+        {"\x80", RUNE_BAD, 1},
+        {"\xc1\xbf", 0x7F, 2},
+        {"\xe0\x81\x81", 0x41, 3},
+        {"\xe0\x9f\xbf", 0x7FF, 3},
+        {"", 0, 1},
+        {"\xe2\x82\xac", 0x20AC, 3},
+        {"\xe2\x41\x80", RUNE_BAD, 1},
     };
     for (const decode_case &c : cases) {
         rune16 r = 0x1234;
@@ -65,15 +72,25 @@ struct full_case {
     int full;
 };
 
-TEST(Codec, IsFullAcceptsExactlyOneWholeSequenceButNeverU0080)
-{
+TEST(Codec, IsFullAcceptsExactlyOneWholeSequenceButNeverU0080) {
     const full_case cases[] = {
-        {"A", 1, 1},          {"A", 2, 0},          {"\xc3\xa9", 1, 0},
-        {"\xc3\xa9", 2, 1},   {"\xc3\xa9x", 3, 0},  {"\xc2\x80", 2, 0},
-        {"\xe0\x82\x80", 3, 0}, {"\xc0\x80", 2, 1}, {"\xe0\x80\x80", 3, 1},
-        {"\xe2\x82\xac", 3, 1}, {"\xe2\x82\xac", 2, 0}, {"A", 0, 0},
-        {"\xe2\x82\xac", 4, 0}, {"\x80", 1, 0},     {"\xff", 1, 0},
-        {"\xc3\x41", 2, 0},   {"A", -1, 0},
+        {"A", 1, 1},
+        {"A", 2, 0},
+        {"\xc3\xa9", 1, 0},
+        {"\xc3\xa9", 2, 1},
+        {"\xc3\xa9x", 3, 0},
+        {"\xc2\x80", 2, 0},
+        {"\xe0\x82\x80", 3, 0},
+        {"\xc0\x80", 2, 1},
+        {"\xe0\x80\x80", 3, 1},
+        {"\xe2\x82\xac", 3, 1},
+        {"\xe2\x82\xac", 2, 0},
+        {"A", 0, 0},
+        {"\xe2\x82\xac", 4, 0},
+        {"\x80", 1, 0},
+        {"\xff", 1, 0},
+        {"\xc3\x41", 2, 0},
+        {"A", -1, 0},
     };
     for (const full_case &c : cases) {
         EXPECT_EQ(u8_isfull(c.bytes.c_str(), c.n), c.full)
@@ -82,11 +99,11 @@ TEST(Codec, IsFullAcceptsExactlyOneWholeSequenceButNeverU0080)
     EXPECT_EQ(u8_isfull(nullptr, 1), 0);
 }
 
-std::vector<int> read_all(const std::string &bytes)
-{
+std::vector<int> read_all(const std::string &bytes) {
     FILE *stream = stream_of(bytes);
     std::vector<int> runes;
-    for (int r; (r = rune_fgetc(stream)) != -1;) runes.push_back(r);
+    for (int r; (r = rune_fgetc(stream)) != -1;)
+        runes.push_back(r);
     runes.push_back(-1);
     fclose(stream);
     return runes;
@@ -97,18 +114,27 @@ struct stream_case {
     std::vector<int> runes;
 };
 
-TEST(RuneStream, MalformedSequencesEndBeforeTheByteThatCannotContinueThem)
-{
+TEST(RuneStream, MalformedSequencesEndBeforeTheByteThatCannotContinueThem) {
     const int bad = RUNE_BAD;
     const stream_case cases[] = {
-        {"A\xff\n" "B\n", {0x41, bad, 0x0A, 0x42, 0x0A, -1}},
-        {"\xc2\x80" "AB", {bad, 0x41, 0x42, -1}},
-        {"\xf0\x9f\x98\x80" "abc", {bad, bad, bad, bad, 'a', 'b', 'c', -1}},
+        {"A\xff\n"
+         "B\n",
+         {0x41, bad, 0x0A, 0x42, 0x0A, -1}},
+        {"\xc2\x80"
+         "AB",
+         {bad, 0x41, 0x42, -1}},
+        {"\xf0\x9f\x98\x80"
+         "abc",
+         {bad, bad, bad, bad, 'a', 'b', 'c', -1}},
         {"a\xe2\x82", {'a', bad, -1}},
         {"a\xff\n", {'a', bad, '\n', -1}},
         {"\xe2\x82\n", {bad, '\n', -1}},
-        {"\xc3" "a", {bad, 'a', -1}},
-        {"\xe0\x82\x80" "x", {bad, 'x', -1}},
+        {"\xc3"
+         "a",
+         {bad, 'a', -1}},
+        {"\xe0\x82\x80"
+         "x",
+         {bad, 'x', -1}},
         {std::string(1, '\0'), {0, -1}},
         {"\xc0\x80\xe0\x80\x80", {0, 0, -1}},
         {"\xc0\x89\xc0\x8a", {'\t', '\n', -1}},
@@ -121,8 +147,7 @@ TEST(RuneStream, MalformedSequencesEndBeforeTheByteThatCannotContinueThem)
     }
 }
 
-TEST(RuneStream, TakeOverMemoryGroupsExactlyAsTheStreamReader)
-{
+TEST(RuneStream, TakeOverMemoryGroupsExactlyAsTheStreamReader) {
     std::mt19937 rng(7);
     for (int round = 0; round < 300; round++) {
         const std::string text = generated_text(rng, 1 + rng() % 64);
@@ -137,8 +162,7 @@ TEST(RuneStream, TakeOverMemoryGroupsExactlyAsTheStreamReader)
     }
 }
 
-TEST(RuneStream, WritingReencodesAndStopsAtAFailedWrite)
-{
+TEST(RuneStream, WritingReencodesAndStopsAtAFailedWrite) {
     FILE *out = tmpfile();
     EXPECT_EQ(rune_fputc(0, out), 0);
     EXPECT_EQ(rune_fputc(RUNE_BAD, out), RUNE_BAD);
@@ -153,8 +177,7 @@ TEST(RuneStream, WritingReencodesAndStopsAtAFailedWrite)
     fclose(full);
 }
 
-TEST(RuneStream, BlockReaderGivesTheStreamReadersRunesAcrossBlockEdges)
-{
+TEST(RuneStream, BlockReaderGivesTheStreamReadersRunesAcrossBlockEdges) {
     std::mt19937 rng(11);
     static block_input in;
     for (int round = 0; round < 200; round++) {
@@ -162,10 +185,57 @@ TEST(RuneStream, BlockReaderGivesTheStreamReadersRunesAcrossBlockEdges)
         FILE *stream = stream_of(text);
         block_input_start(&in, stream, 1 + rng() % 7);
         std::vector<int> runes;
-        for (int r; (r = block_input_rune(&in)) != -1;) runes.push_back(r);
+        for (int r; (r = block_input_rune(&in)) != -1;)
+            runes.push_back(r);
         runes.push_back(-1);
         fclose(stream);
         ASSERT_EQ(runes, read_all(text)) << testing::PrintToString(text);
+    }
+}
+
+// What plain_prefix must find, rune by rune.
+std::size_t plain_prefix_by_runes(const char *p, std::int64_t *runes, bool *stopped) {
+    const auto byte = [p](std::size_t i) { return static_cast<unsigned char>(p[i]); };
+    std::size_t at = 0;
+    *runes = 0;
+    *stopped = false;
+    while (at < PLAIN_STRIDE) {
+        const unsigned b = byte(at);
+        std::size_t width = 1;
+        if (b >= 0xC3 && b <= 0xDF)
+            width = 2;
+        else if (b >= 0xE1 && b <= 0xEF)
+            width = 3;
+        else if (b < 0x0B || b >= 0x80)
+            break;
+        std::size_t present = width;
+        if (at + width > PLAIN_STRIDE) present = PLAIN_STRIDE - at;
+        for (std::size_t i = 1; i < present; i++) {
+            if ((byte(at + i) & 0xC0) != 0x80) present = 0;
+        }
+        if (present == 0) break;
+        if (present < width) return at;
+        at += width;
+        ++*runes;
+    }
+    *stopped = at < PLAIN_STRIDE;
+    return at;
+}
+
+TEST(PlainPrefix, FindsThePlainRunThatTheCodecWritesBackUnchanged) {
+    std::mt19937 rng(13);
+    for (int round = 0; round < 20000; round++) {
+        const std::string text = generated_text(rng, PLAIN_STRIDE + 8);
+        std::int64_t runes = 0;
+        std::int64_t expected_runes = 0;
+        bool stopped = false;
+        bool expected_stopped = false;
+        const std::size_t length = plain_prefix(text.data(), &runes, &stopped);
+        ASSERT_EQ(length, plain_prefix_by_runes(text.data(), &expected_runes, &expected_stopped))
+            << testing::PrintToString(text.substr(0, PLAIN_STRIDE));
+        ASSERT_EQ(runes, expected_runes) << testing::PrintToString(text.substr(0, PLAIN_STRIDE));
+        ASSERT_EQ(stopped, expected_stopped)
+            << testing::PrintToString(text.substr(0, PLAIN_STRIDE));
     }
 }
 

@@ -6,8 +6,7 @@
 
 namespace {
 
-std::string expand_with(void (*routine)(FILE *, FILE *), const std::string &text, int width)
-{
+std::string expand_with(void (*routine)(FILE *, FILE *), const std::string &text, int width) {
     tab_width = width;
     FILE *in = stream_of(text);
     FILE *out = tmpfile();
@@ -21,8 +20,7 @@ std::string expand_with(void (*routine)(FILE *, FILE *), const std::string &text
 
 std::size_t block_size_for_test = BLOCK_SIZE;
 
-void expand_by_blocks(FILE *in, FILE *out)
-{
+void expand_by_blocks(FILE *in, FILE *out) {
     static block_input input;
     static block_output output;
     block_input_start(&input, in, block_size_for_test);
@@ -31,8 +29,7 @@ void expand_by_blocks(FILE *in, FILE *out)
     block_output_flush(&output);
 }
 
-TEST(Expand, BlockPathWritesWhatTheRuneRulesWrite)
-{
+TEST(Expand, BlockPathWritesWhatTheRuneRulesWrite) {
     std::mt19937 rng(3);
     const int widths[] = {1, 2, 3, 4, 8, 13};
     for (int round = 0; round < 400; round++) {
@@ -41,14 +38,12 @@ TEST(Expand, BlockPathWritesWhatTheRuneRulesWrite)
         block_size_for_test = 1 + rng() % 20;
         ASSERT_EQ(expand_with(expand_by_blocks, text, width),
                   expand_with(expand_plain, text, width))
-            << testing::PrintToString(text) << " -t " << width << " block "
-            << block_size_for_test;
+            << testing::PrintToString(text) << " -t " << width << " block " << block_size_for_test;
     }
     block_size_for_test = BLOCK_SIZE;
 }
 
-TEST(Expand, BlockPathAgreesAcrossFullSizedBlocks)
-{
+TEST(Expand, BlockPathAgreesAcrossFullSizedBlocks) {
     std::mt19937 rng(5);
     for (int round = 0; round < 3; round++) {
         const std::string text = generated_text(rng, 3 * BLOCK_SIZE + rng() % 1000);
@@ -62,8 +57,7 @@ struct e2e_case {
     std::string out;
 };
 
-TEST(Expand, TabsBecomeSpacesUpToTheNextStopCountedInRunes)
-{
+TEST(Expand, TabsBecomeSpacesUpToTheNextStopCountedInRunes) {
     const std::string eight(8, ' ');
     const e2e_case cases[] = {
         {{}, "\tx", eight + "x"},
@@ -107,16 +101,14 @@ struct counted_output {
     char last = 0;
 };
 
-ssize_t count_write(void *cookie, const char *data, std::size_t n)
-{
+ssize_t count_write(void *cookie, const char *data, std::size_t n) {
     auto *counted = static_cast<counted_output *>(cookie);
     counted->bytes += n;
     if (n > 0) counted->last = data[n - 1];
     return static_cast<ssize_t>(n);
 }
 
-TEST(Expand, HugeTabWidthsDoNotOverflowTheColumn)
-{
+TEST(Expand, HugeTabWidthsDoNotOverflowTheColumn) {
     counted_output counted;
     FILE *out = fopencookie(&counted, "w", {nullptr, count_write, nullptr, nullptr});
     FILE *in = stream_of("ab\t\tc");
@@ -140,10 +132,10 @@ struct failure_case {
     int status;
 };
 
-TEST(Expand, OptionsIdentificationAndUsage)
-{
+TEST(Expand, OptionsIdentificationAndUsage) {
     const std::string usage = "usage: expand [-v] [-t tabs] [--] [file ...]\n";
-    const std::string bad_t = "expand: -t option must specify a decimal integer greater than zero\n";
+    const std::string bad_t =
+        "expand: -t option must specify a decimal integer greater than zero\n";
     const failure_case cases[] = {
         {{"-v"}, "@(#)expand\t1.6\n", 0},
         {{"-v", "-x"}, "@(#)expand\t1.6\n", 0},
@@ -172,8 +164,7 @@ TEST(Expand, OptionsIdentificationAndUsage)
     EXPECT_EQ(run_tool("expand", {"-t", "2147483647"}, "x").status, 0);
 }
 
-TEST(Expand, InputsInOrderEachFromColumnZero)
-{
+TEST(Expand, InputsInOrderEachFromColumnZero) {
     const std::string a = temp_file("xy");
     const std::string b = temp_file("\tz\n");
     const std::string eight(8, ' ');
@@ -204,10 +195,10 @@ TEST(Expand, InputsInOrderEachFromColumnZero)
     EXPECT_EQ(r.err, "expand: unable to open --\n");
 }
 
-TEST(Expand, AFailedWriteIsReported)
-{
+TEST(Expand, AFailedWriteIsReported) {
     const std::string path = temp_file("a\tb\n");
-    const std::string command = std::string(TOOL_DIR) + "/expand " + path + " >/dev/full 2>/dev/null";
+    const std::string command =
+        std::string(TOOL_DIR) + "/expand " + path + " >/dev/full 2>/dev/null";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);

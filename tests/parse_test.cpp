@@ -14,8 +14,7 @@ struct parse_case {
     int error; // errno after the call; CALLERS_ERRNO when it must be left alone
 };
 
-TEST(Parse, ClampNarrowsToIntAndKeepsTheCallersErrno)
-{
+TEST(Parse, ClampNarrowsToIntAndKeepsTheCallersErrno) {
     const parse_case cases[] = {
         {"12", 12, CALLERS_ERRNO},
         {"abc", 0, CALLERS_ERRNO},
@@ -40,8 +39,7 @@ TEST(Parse, ClampNarrowsToIntAndKeepsTheCallersErrno)
     EXPECT_EQ(int_clamp_parse("12", nullptr, 10), 12);
 }
 
-TEST(Parse, StrictAllowsOnlyWhiteSpaceAfterTheNumber)
-{
+TEST(Parse, StrictAllowsOnlyWhiteSpaceAfterTheNumber) {
     const parse_case cases[] = {
         {"12\n", 12, CALLERS_ERRNO},
         {" 4 ", 4, CALLERS_ERRNO},
@@ -64,8 +62,7 @@ TEST(Parse, StrictAllowsOnlyWhiteSpaceAfterTheNumber)
     }
 }
 
-TEST(Diagnostics, LinesCarryTheToolNameOnceItIsSet)
-{
+TEST(Diagnostics, LinesCarryTheToolNameOnceItIsSet) {
     diag_progname = nullptr;
     EXPECT_EXIT(diag_fatal("no %s", "name"), testing::ExitedWithCode(1), "^no name\n$");
     diag_progname = "expand";

@@ -12,8 +12,7 @@ extern char **environ;
 
 namespace {
 
-std::string temp_directory()
-{
+std::string temp_directory() {
     static std::string dir;
     if (dir.empty()) {
         char pattern[] = "/tmp/textfilters-test-XXXXXX";
@@ -23,8 +22,7 @@ std::string temp_directory()
     return dir;
 }
 
-std::string read_file(const std::string &path)
-{
+std::string read_file(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream all;
     all << in.rdbuf();
@@ -33,8 +31,7 @@ std::string read_file(const std::string &path)
 
 } // namespace
 
-std::string temp_file(const std::string &contents)
-{
+std::string temp_file(const std::string &contents) {
     static int count = 0;
     const std::string path = temp_directory() + "/f" + std::to_string(count++);
     std::ofstream(path, std::ios::binary) << contents;
@@ -42,8 +39,7 @@ std::string temp_file(const std::string &contents)
 }
 
 run_result run_tool(const std::string &tool, const std::vector<std::string> &args,
-                    const std::string &input)
-{
+                    const std::string &input) {
     const std::string in_path = temp_file(input);
     const std::string out_path = temp_file("");
     const std::string err_path = temp_file("");
@@ -51,7 +47,8 @@ run_result run_tool(const std::string &tool, const std::vector<std::string> &arg
 
     std::vector<char *> argv;
     argv.push_back(const_cast<char *>(program.c_str()));
-    for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
@@ -72,38 +69,60 @@ run_result run_tool(const std::string &tool, const std::vector<std::string> &arg
     return result;
 }
 
-FILE *stream_of(const std::string &bytes)
-{
+FILE *stream_of(const std::string &bytes) {
     FILE *stream = tmpfile();
     fwrite(bytes.data(), 1, bytes.size(), stream);
     rewind(stream);
     return stream;
 }
 
-std::string contents_of(FILE *stream)
-{
+std::string contents_of(FILE *stream) {
     fflush(stream);
     rewind(stream);
     std::string all;
     char block[4096];
-    for (std::size_t n; (n = fread(block, 1, sizeof block, stream)) > 0;) all.append(block, n);
+    for (std::size_t n; (n = fread(block, 1, sizeof block, stream)) > 0;)
+        all.append(block, n);
     return all;
 }
 
-std::string generated_text(std::mt19937 &rng, std::size_t length)
-{
-    static const std::vector<std::string> pieces = {
-        "a",        "word",     "x",        " ",         "  ",       "\t",
-        "\n",       "\r",       "\xc3\xa9", "\xe2\x82\xac", "\xe3\x80\x80", "\xc2\x80",
-        "\xe0\x82\x80", "\xc0\x80", "\xc0\x89", "\xc0\x8a", "\xe0\x80\x80", "\xed\xa0\x80",
-        "\xff",     "\x80",     "\xc3",     "\xe2\x82", "\xf0\x9f\x98\x80", std::string(1, '\0'),
-        "\xef\xbb\xbf", "\x08", "        ", "abcdefghij"};
+std::string generated_text(std::mt19937 &rng, std::size_t length) {
+    static const std::vector<std::string> pieces = {"a",
+                                                    "word",
+                                                    "x",
+                                                    " ",
+                                                    "  ",
+                                                    "\t",
+                                                    "\n",
+                                                    "\r",
+                                                    "\xc3\xa9",
+                                                    "\xe2\x82\xac",
+                                                    "\xe3\x80\x80",
+                                                    "\xc2\x80",
+                                                    "\xe0\x82\x80",
+                                                    "\xc0\x80",
+                                                    "\xc0\x89",
+                                                    "\xc0\x8a",
+                                                    "\xe0\x80\x80",
+                                                    "\xed\xa0\x80",
+                                                    "\xff",
+                                                    "\x80",
+                                                    "\xc3",
+                                                    "\xe2\x82",
+                                                    "\xf0\x9f\x98\x80",
+                                                    std::string(1, '\0'),
+                                                    "\xef\xbb\xbf",
+                                                    "\x08",
+                                                    "        ",
+                                                    "abcdefghij"};
     std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
     std::uniform_int_distribution<int> any_byte(0, 255);
     std::string text;
     while (text.size() < length) {
-        if (rng() % 8 == 0) text.push_back(static_cast<char>(any_byte(rng)));
-        else text += pieces[pick(rng)];
+        if (rng() % 8 == 0)
+            text.push_back(static_cast<char>(any_byte(rng)));
+        else
+            text += pieces[pick(rng)];
     }
     text.resize(length);
     return text;

@@ -2,25 +2,30 @@
 
 namespace {
 
-inline unsigned byte_at(const char *src, int i) { return static_cast<unsigned char>(src[i]); }
-inline bool is_continuation(unsigned b) { return (b & 0xC0) == 0x80; }
-inline bool is_lead2(unsigned b) { return b >= 0xC0 && b <= 0xDF; }
-inline bool is_lead3(unsigned b) { return b >= 0xE0 && b <= 0xEF; }
+inline unsigned byte_at(const char *src, int i) {
+    return static_cast<unsigned char>(src[i]);
+}
+inline bool is_continuation(unsigned b) {
+    return (b & 0xC0) == 0x80;
+}
+inline bool is_lead2(unsigned b) {
+    return b >= 0xC0 && b <= 0xDF;
+}
+inline bool is_lead3(unsigned b) {
+    return b >= 0xE0 && b <= 0xEF;
+}
 
-inline rune16 value2(unsigned b0, unsigned b1)
-{
+inline rune16 value2(unsigned b0, unsigned b1) {
     return static_cast<rune16>(((b0 & 0x1F) << 6) | (b1 & 0x3F));
 }
 
-inline rune16 value3(unsigned b0, unsigned b1, unsigned b2)
-{
+inline rune16 value3(unsigned b0, unsigned b1, unsigned b2) {
     return static_cast<rune16>(((b0 & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F));
 }
 
 } // namespace
 
-int u8_encode(char *dst, const rune16 *src)
-{
+int u8_encode(char *dst, const rune16 *src) {
     const unsigned r = *src;
     if (r >= 0x01 && r <= 0x7F) {
         dst[0] = static_cast<char>(r);
@@ -37,8 +42,7 @@ int u8_encode(char *dst, const rune16 *src)
     return 3;
 }
 
-int u8_decode(rune16 *dst, const char *src)
-{
+int u8_decode(rune16 *dst, const char *src) {
     *dst = RUNE_BAD;
     if (src == nullptr) return 1;
     const unsigned b0 = byte_at(src, 0);
@@ -59,28 +63,28 @@ int u8_decode(rune16 *dst, const char *src)
     return 3;
 }
 
-int u8_runewidth(std::int64_t rune)
-{
+int u8_runewidth(std::int64_t rune) {
     if (rune >= 0x01 && rune <= 0x7F) return 1;
     if (rune >= 0x800) return 3;
     return 2;
 }
 
-int u8_isfull(const char *src, int n)
-{
+int u8_isfull(const char *src, int n) {
     if (src == nullptr || n < 1 || n > U8_MAXBYTES) return 0;
     const unsigned b0 = byte_at(src, 0);
     int width = 0;
-    if (b0 < U8_SELF) width = 1;
-    else if (is_lead2(b0)) width = 2;
-    else if (is_lead3(b0)) width = 3;
+    if (b0 < U8_SELF)
+        width = 1;
+    else if (is_lead2(b0))
+        width = 2;
+    else if (is_lead3(b0))
+        width = 3;
     if (width != n) return 0;
     rune16 r;
     return u8_decode(&r, src) == n && r != RUNE_BAD;
 }
 
-int u8_take(rune16 *dst, const char *src, std::size_t n)
-{
+int u8_take(rune16 *dst, const char *src, std::size_t n) {
     // A malformed sequence ends before the first byte that cannot continue it, so that byte
     // starts the next rune and nothing after a fault is lost.
     *dst = RUNE_BAD;
@@ -98,4 +102,19 @@ int u8_take(rune16 *dst, const char *src, std::size_t n)
     if (n < 3 || !is_continuation(byte_at(src, 2))) return 2;
     *dst = value3(b0, byte_at(src, 1), byte_at(src, 2));
     return 3;
+}
+
+const char *skip_verbatim(const char *p, const char *end, unsigned below, std::int64_t *runes) {
+    std::int64_t count = 0;
+    for (;;) {
+        const char *const ascii_end = skip_plain(p, end, below);
+        count += ascii_end - p;
+        p = ascii_end;
+        const std::size_t width = verbatim_width(p, end);
+        if (width == 0) break;
+        p += width;
+        count++;
+    }
+    *runes += count;
+    return p;
 }

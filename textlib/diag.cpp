@@ -10,8 +10,7 @@ const char *diag_progname = nullptr;
 
 namespace {
 
-void diag_line(const char *format, va_list args)
-{
+void diag_line(const char *format, va_list args) {
     if (diag_progname != nullptr) fprintf(stderr, "%s: ", diag_progname);
     vfprintf(stderr, format, args);
     fputc('\n', stderr);
@@ -19,16 +18,14 @@ void diag_line(const char *format, va_list args)
 
 } // namespace
 
-void diag_warn(const char *format, ...)
-{
+void diag_warn(const char *format, ...) {
     va_list args;
     va_start(args, format);
     diag_line(format, args);
     va_end(args);
 }
 
-void diag_fatal(const char *format, ...)
-{
+void diag_fatal(const char *format, ...) {
     va_list args;
     va_start(args, format);
     diag_line(format, args);
@@ -36,8 +33,7 @@ void diag_fatal(const char *format, ...)
     exit(1);
 }
 
-int int_clamp_parse(const char *text, char **end, int base)
-{
+int int_clamp_parse(const char *text, char **end, int base) {
     const int saved = errno;
     errno = 0;
     const long v = strtol(text, end, base);
@@ -53,8 +49,7 @@ int int_clamp_parse(const char *text, char **end, int base)
     return static_cast<int>(v);
 }
 
-int int_strict_parse(const char *text, int base)
-{
+int int_strict_parse(const char *text, int base) {
     char *end = nullptr;
     const int r = int_clamp_parse(text, &end, base);
     for (const char *p = end; *p != '\0'; p++) {

@@ -6,11 +6,12 @@
 
 namespace {
 
-inline bool is_continuation(int b) { return (b & 0xC0) == 0x80; }
+inline bool is_continuation(int b) {
+    return (b & 0xC0) == 0x80;
+}
 
 // Bytes that a sequence starting with this byte may take, counting itself.
-inline int announced_width(int b0)
-{
+inline int announced_width(int b0) {
     if (b0 >= 0xC0 && b0 <= 0xDF) return 2;
     if (b0 >= 0xE0 && b0 <= 0xEF) return 3;
     return 1;
@@ -22,8 +23,7 @@ bool stdin_ended = false;
 
 } // namespace
 
-int rune_fgetc(FILE *stream)
-{
+int rune_fgetc(FILE *stream) {
     int b = getc_unlocked(stream);
     if (b == EOF) return -1;
     char buffer[U8_MAXBYTES];
@@ -44,8 +44,7 @@ int rune_fgetc(FILE *stream)
     return r;
 }
 
-int rune_fputc(rune16 r, FILE *stream)
-{
+int rune_fputc(rune16 r, FILE *stream) {
     char buffer[U8_MAXBYTES];
     const int n = u8_encode(buffer, &r);
     for (int i = 0; i < n; i++) {
@@ -54,8 +53,7 @@ int rune_fputc(rune16 r, FILE *stream)
     return r;
 }
 
-void block_input_start(block_input *in, FILE *stream, std::size_t block)
-{
+void block_input_start(block_input *in, FILE *stream, std::size_t block) {
     in->stream = stream;
     in->block = block < BLOCK_SIZE ? block : BLOCK_SIZE;
     in->begin = 0;
@@ -64,8 +62,7 @@ void block_input_start(block_input *in, FILE *stream, std::size_t block)
     in->failed = false;
 }
 
-bool block_input_fill(block_input *in)
-{
+bool block_input_fill(block_input *in) {
     while (in->end - in->begin < U8_MAXBYTES && !in->at_eof) {
         const std::size_t left = in->end - in->begin;
         std::memmove(in->data, in->data + in->begin, left);
@@ -85,37 +82,31 @@ bool block_input_fill(block_input *in)
     return in->end > in->begin;
 }
 
-int block_input_rune(block_input *in)
-{
+int block_input_rune(block_input *in) {
     if (!block_input_fill(in)) return -1;
     rune16 r;
-    in->begin += static_cast<std::size_t>(
-        u8_take(&r, in->data + in->begin, in->end - in->begin));
+    in->begin += static_cast<std::size_t>(u8_take(&r, in->data + in->begin, in->end - in->begin));
     return r;
 }
 
-void block_input_close(block_input *in, const char *name)
-{
+void block_input_close(block_input *in, const char *name) {
     if (in->failed) diag_fatal("unable to read %s", name);
     input_close(in->stream, name);
 }
 
-void block_output_start(block_output *out, FILE *stream)
-{
+void block_output_start(block_output *out, FILE *stream) {
     out->stream = stream;
     out->used = 0;
 }
 
-void block_output_flush(block_output *out)
-{
+void block_output_flush(block_output *out) {
     if (out->used != 0 && fwrite(out->data, 1, out->used, out->stream) != out->used) {
         diag_fatal("write error");
     }
     out->used = 0;
 }
 
-void block_output_bytes(block_output *out, const char *bytes, std::size_t n)
-{
+void block_output_bytes(block_output *out, const char *bytes, std::size_t n) {
     if (n > BLOCK_SIZE - out->used) {
         block_output_flush(out);
         if (n >= BLOCK_SIZE) {
@@ -127,8 +118,7 @@ void block_output_bytes(block_output *out, const char *bytes, std::size_t n)
     out->used += n;
 }
 
-void block_output_repeat(block_output *out, char byte, std::uint64_t count)
-{
+void block_output_repeat(block_output *out, char byte, std::uint64_t count) {
     while (count > 0) {
         if (out->used == BLOCK_SIZE) block_output_flush(out);
         const std::size_t room = BLOCK_SIZE - out->used;
