@@ -256,7 +256,7 @@ inline std::size_t plain_prefix(const char *p, std::int64_t *runes, bool *stoppe
     const stride_bits starts =
         static_cast<stride_bits>(~continuation & ((stride_bits{1} << length) - 1));
     if (starts != 0) {
-        const int last = std::bit_width(starts) - 1;
+        const int last = static_cast<int>(std::bit_width(starts)) - 1;
         const std::size_t width = ((lead3 >> last) & 1) != 0  ? 3
                                   : ((lead >> last) & 1) != 0 ? 2
                                                               : 1;
