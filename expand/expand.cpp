@@ -38,80 +38,78 @@ void expand_plain(FILE *in, FILE *out) {
 
 namespace {
 
-// Room that one step of the block loop may write without a check: eight bytes of a plain
-// word, a short tab or one encoded rune.
-constexpr std::size_t STEP_ROOM = 32;
+// Room that one chunk may take in the output without a check: every byte a tab of eight
+// spaces, and the sixteen bytes that a short copy may store beyond what it keeps.
+constexpr std::size_t CHUNK_ROOM = 8 * SCAN_CHUNK + 16;
 
 // Writes one rune that needs more than a copy and returns the new column.
 std::int64_t expand_rune(block_output *out, rune16 r, std::int64_t column) {
     if (r == TAB) {
         const std::int64_t n = spaces_to_stop(column);
-        if (n <= 8) {
-            std::memcpy(out->data + out->used, "        ", 8);
-            out->used += static_cast<std::size_t>(n);
-        } else {
-            block_output_repeat(out, ' ', static_cast<std::uint64_t>(n));
-        }
+        block_output_repeat(out, ' ', static_cast<std::uint64_t>(n));
         return column + n;
     }
     if (r == NEWLINE) {
-        out->data[out->used++] = '\n';
+        block_output_byte(out, '\n');
         return 0;
     }
-    out->used += static_cast<std::size_t>(u8_encode(out->data + out->used, &r));
+    block_output_rune(out, r);
     return column + 1;
 }
 
-} // namespace
+// Copies n bytes sixteen at a time; it may store up to fifteen bytes past them.
+inline char *copy_short(char *o, const char *p, std::size_t n) {
+    for (std::size_t i = 0; i < n; i += 16)
+        std::memcpy(o + i, p + i, 16);
+    return o + n;
+}
 
-namespace {
-
-// Copies text from p to o a word at a time, with tabs of up to eight spaces and newlines, until
-// p reaches p_stop or o reaches o_stop, or until a rune that needs more (a zero byte, a longer
-// tab, anything the codec rewrites), which it reports by returning true. Stores whole words and
-// a few bytes past what it keeps, so the caller leaves STEP_ROOM bytes of slack after o_stop and
-// p_stop.
-bool copy_plain(const char *&from, const char *p_stop, char *&to, const char *o_stop,
-                std::int64_t &at_column) {
+// Expands whole chunks from p to o while p is before p_stop and o before o_stop. Stops early at
+// a rune that needs the codec, or at a tab wider than eight spaces, and then returns true with p
+// at that rune. Reads and writes up to sixteen bytes past what it uses, so the caller leaves
+// SCAN_CHUNK + 16 bytes after p_stop and CHUNK_ROOM after o_stop.
+bool expand_chunks(const char *&from, const char *p_stop, char *&to, const char *o_stop,
+                   std::int64_t &at_column) {
     // Locals, so that the bytes stored through o cannot alias them.
     const char *p = from;
     char *o = to;
     std::int64_t column = at_column;
     bool special = false;
-    while (p < p_stop && o < o_stop) {
-        std::memcpy(o, p, PLAIN_STRIDE);
-        std::int64_t runes;
-        bool stopped;
-        const std::size_t length = plain_prefix(p, &runes, &stopped);
-        p += length;
-        o += length;
-        column += runes;
-        if (!stopped) continue;
-        if (*p == TAB) {
-            const std::int64_t n = spaces_to_stop(column);
-            if (n > 8) {
-                special = true;
-                break;
+    while (!special && p < p_stop && o < o_stop) {
+        chunk_scan scan;
+        scan_chunk(p, &scan);
+        std::size_t at = 0;
+        const auto copy_to = [&](std::size_t stop) {
+            o = copy_short(o, p + at, stop - at);
+            column += static_cast<std::int64_t>(stop - at) -
+                      bit_count(scan.continuation & bits_below(stop) & ~bits_below(at));
+        };
+        for (std::uint64_t events = (scan.tabs | scan.newlines) & bits_below(scan.plain);
+             events != 0; events &= events - 1) {
+            const std::size_t event = static_cast<std::size_t>(std::countr_zero(events));
+            copy_to(event);
+            at = event;
+            if (((scan.newlines >> event) & 1) != 0) {
+                *o++ = '\n';
+                column = 0;
+            } else {
+                const std::int64_t n = spaces_to_stop(column);
+                if (n > 8) {
+                    special = true;
+                    break;
+                }
+                std::memcpy(o, "        ", 8);
+                o += n;
+                column += n;
             }
-            std::memcpy(o, "        ", 8);
-            o += n;
-            column += n;
-            p++;
-        } else if (*p == NEWLINE) {
-            *o++ = '\n';
-            column = 0;
-            p++;
-        } else {
-            const std::size_t width = verbatim_width(p, p + U8_MAXBYTES);
-            if (width == 0) {
-                special = true;
-                break;
-            }
-            std::memcpy(o, p, U8_MAXBYTES);
-            o += width;
-            p += width;
-            column++;
+            at++;
         }
+        if (!special) {
+            copy_to(scan.plain);
+            at = scan.plain;
+            special = scan.stopped;
+        }
+        p += at;
     }
     from = p;
     to = o;
@@ -129,11 +127,11 @@ void expand_blocks(block_input *in, block_output *out) {
         while (p < end) {
             // A sequence near the end of the buffer may go on in the next read.
             if (end - p < U8_MAXBYTES && !in->at_eof) break;
-            if (BLOCK_SIZE - out->used < 2 * STEP_ROOM) block_output_flush(out);
-            if (end - p > static_cast<std::ptrdiff_t>(STEP_ROOM)) {
+            if (BLOCK_SIZE - out->used < 2 * CHUNK_ROOM) block_output_flush(out);
+            if (end - p > static_cast<std::ptrdiff_t>(2 * SCAN_CHUNK)) {
                 char *o = out->data + out->used;
-                const bool special =
-                    copy_plain(p, end - STEP_ROOM, o, out->data + BLOCK_SIZE - STEP_ROOM, column);
+                const bool special = expand_chunks(p, end - 2 * SCAN_CHUNK, o,
+                                                   out->data + BLOCK_SIZE - CHUNK_ROOM, column);
                 out->used = static_cast<std::size_t>(o - out->data);
                 if (!special) continue;
             }

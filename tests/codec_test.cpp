@@ -193,50 +193,65 @@ TEST(RuneStream, BlockReaderGivesTheStreamReadersRunesAcrossBlockEdges) {
     }
 }
 
-// What plain_prefix must find, rune by rune.
-std::size_t plain_prefix_by_runes(const char *p, std::int64_t *runes, bool *stopped) {
+// Where scan_chunk's plain text must end, rune by rune; stopped tells whether the byte there
+// needs a closer look.
+std::size_t plain_by_runes(const char *p, bool *stopped) {
     const auto byte = [p](std::size_t i) { return static_cast<unsigned char>(p[i]); };
     std::size_t at = 0;
-    *runes = 0;
-    *stopped = false;
-    while (at < PLAIN_STRIDE) {
+    *stopped = true;
+    while (at < SCAN_CHUNK) {
         const unsigned b = byte(at);
         std::size_t width = 1;
         if (b >= 0xC3 && b <= 0xDF)
             width = 2;
         else if (b >= 0xE1 && b <= 0xEF)
             width = 3;
-        else if (b < 0x0B || b >= 0x80)
-            break;
-        std::size_t present = width;
-        if (at + width > PLAIN_STRIDE) present = PLAIN_STRIDE - at;
+        else if (b < 0x09 || b >= 0x80)
+            return at;
+        const std::size_t present = std::min(width, SCAN_CHUNK - at);
         for (std::size_t i = 1; i < present; i++) {
-            if ((byte(at + i) & 0xC0) != 0x80) present = 0;
+            if ((byte(at + i) & 0xC0) != 0x80) return at;
         }
-        if (present == 0) break;
-        if (present < width) return at;
+        if (present < width) break;
         at += width;
-        ++*runes;
     }
-    *stopped = at < PLAIN_STRIDE;
+    *stopped = false;
     return at;
 }
 
-TEST(PlainPrefix, FindsThePlainRunThatTheCodecWritesBackUnchanged) {
+std::uint64_t bits_where(const std::string &text, bool (*test)(unsigned char)) {
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < SCAN_CHUNK; i++) {
+        if (test(static_cast<unsigned char>(text[i]))) bits |= std::uint64_t{1} << i;
+    }
+    return bits;
+}
+
+TEST(ScanChunk, FindsThePlainTextThatTheCodecWritesBackUnchanged) {
     std::mt19937 rng(13);
     for (int round = 0; round < 20000; round++) {
-        const std::string text = generated_text(rng, PLAIN_STRIDE + 8);
-        std::int64_t runes = 0;
-        std::int64_t expected_runes = 0;
+        const std::string text = generated_text(rng, SCAN_CHUNK + 16);
+        chunk_scan scan;
+        scan_chunk(text.data(), &scan);
         bool stopped = false;
-        bool expected_stopped = false;
-        const std::size_t length = plain_prefix(text.data(), &runes, &stopped);
-        ASSERT_EQ(length, plain_prefix_by_runes(text.data(), &expected_runes, &expected_stopped))
-            << testing::PrintToString(text.substr(0, PLAIN_STRIDE));
-        ASSERT_EQ(runes, expected_runes) << testing::PrintToString(text.substr(0, PLAIN_STRIDE));
-        ASSERT_EQ(stopped, expected_stopped)
-            << testing::PrintToString(text.substr(0, PLAIN_STRIDE));
+        const std::string shown = testing::PrintToString(text.substr(0, SCAN_CHUNK));
+        ASSERT_EQ(scan.plain, plain_by_runes(text.data(), &stopped)) << shown;
+        ASSERT_EQ(scan.stopped, stopped) << shown;
+        ASSERT_EQ(scan.tabs, bits_where(text, [](unsigned char c) { return c == 0x09; }));
+        ASSERT_EQ(scan.newlines, bits_where(text, [](unsigned char c) { return c == 0x0A; }));
+        ASSERT_EQ(scan.spaces, bits_where(text, [](unsigned char c) { return c == 0x20; }));
+        ASSERT_EQ(scan.continuation,
+                  bits_where(text, [](unsigned char c) { return (c & 0xC0) == 0x80; }));
     }
+}
+
+TEST(ScanChunk, CountsBits) {
+    EXPECT_EQ(bit_count(0), 0);
+    EXPECT_EQ(bit_count(~std::uint64_t{0}), 64);
+    EXPECT_EQ(bit_count(0x8000000000000001), 2);
+    EXPECT_EQ(bits_below(0), 0u);
+    EXPECT_EQ(bits_below(3), 7u);
+    EXPECT_EQ(bits_below(64), ~std::uint64_t{0});
 }
 
 } // namespace

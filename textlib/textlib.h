@@ -132,140 +132,125 @@ inline std::size_t verbatim_width(const char *p, const char *end) {
     return 0;
 }
 
-// The longest run of plain text among the PLAIN_STRIDE bytes at p, which start at a rune
-// boundary: bytes from 0x0B to 0x7F and whole shortest-form sequences other than U+0080, which
-// the codec writes back byte for byte. Returns its length in bytes and stores its runes. Sets
-// *stopped when the byte after the run needs a closer look; otherwise the run ends only where a
-// sequence is cut by the stride's end, at most two bytes before it. May stop at text that a
-// closer look would pass (a lead byte C2 or E0), never passes text that needs one.
-#if defined(__SSE2__)
-constexpr std::size_t PLAIN_STRIDE = 16;
-using stride_bits = std::uint32_t;
-#else
-constexpr std::size_t PLAIN_STRIDE = 8;
-using stride_bits = std::uint64_t;
-#endif
+// ---- Chunk scanning for fast paths ----
 
-namespace stride_detail {
+// The bytes that one scan_chunk looks at.
+constexpr std::size_t SCAN_CHUNK = 64;
+
+// What scan_chunk finds in SCAN_CHUNK bytes that start at a rune boundary: one bit a byte, bit i
+// for byte i.
+struct chunk_scan {
+    std::uint64_t continuation; // continuation bytes
+    std::uint64_t tabs;         // the byte 09
+    std::uint64_t newlines;     // the byte 0A
+    std::uint64_t spaces;       // the byte 20
+    // The bytes from the chunk's start, ending at a rune boundary, whose runes the codec writes
+    // back byte for byte: tab, newline, 0B to 7F, and whole shortest-form sequences but U+0080.
+    std::size_t plain;
+    // The byte at plain needs the codec's closer look; otherwise plain stops only short of a
+    // sequence cut by the chunk's end, at most two bytes before it.
+    bool stopped;
+};
+
+namespace chunk_detail {
+
+// Per byte of a 16-byte piece, bit i for byte i: the classes scan_chunk combines.
+struct piece_bits {
+    std::uint64_t high, bit6, bit5, tabs, newlines, spaces, trouble;
+};
 
 #if defined(__SSE2__)
-// One bit a byte, in memory order: bit i for byte i.
-struct byte_bits {
-    __m128i v;
-};
-inline byte_bits load(const char *p) {
-    return {_mm_loadu_si128(reinterpret_cast<const __m128i *>(p))};
-}
-inline stride_bits top_bits(__m128i v) {
-    return static_cast<stride_bits>(_mm_movemask_epi8(v));
-}
-inline stride_bits high_bits(byte_bits b) {
-    return top_bits(b.v);
-}
-// Bit 6, 5 or 4 of each byte, as doubling a byte moves each bit one place up.
-inline stride_bits bit_below_top(byte_bits b, int places) {
-    __m128i v = b.v;
-    for (int i = 0; i < places; i++)
-        v = _mm_add_epi8(v, v);
-    return top_bits(v);
-}
-inline stride_bits below_bits(byte_bits b, char bound) {
-    return top_bits(_mm_cmplt_epi8(b.v, _mm_set1_epi8(bound))) & ~high_bits(b);
-}
-inline stride_bits equal_bits(byte_bits b, char value, char ignored) {
-    const __m128i masked = _mm_andnot_si128(_mm_set1_epi8(ignored), b.v);
-    return top_bits(_mm_cmpeq_epi8(masked, _mm_set1_epi8(value)));
-}
-inline int bit_count(stride_bits x) {
-    x = x - ((x >> 1) & 0x5555);
-    x = (x & 0x3333) + ((x >> 2) & 0x3333);
-    x = (x + (x >> 4)) & 0x0F0F;
-    return static_cast<int>((x + (x >> 8)) & 0x1F);
+inline piece_bits classify_piece(const char *p) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const auto bits = [](__m128i x) { return static_cast<std::uint64_t>(_mm_movemask_epi8(x)); };
+    const auto splat = [](int byte) { return _mm_set1_epi8(static_cast<char>(byte)); };
+    const __m128i shifted1 = _mm_add_epi8(v, v);
+    const __m128i shifted2 = _mm_add_epi8(shifted1, shifted1);
+    // Bytes 00 to 08, and the leads the codec rewrites or refuses: C0, C1 and C2 (overlong forms
+    // and U+0080; C2 is refused whole, the codec then takes a closer look), E0, F0 to FF.
+    const __m128i controls = _mm_cmpeq_epi8(_mm_min_epu8(v, splat(0x08)), v);
+    const __m128i never = _mm_cmpeq_epi8(_mm_max_epu8(v, splat(0xF0)), v);
+    const __m128i overlong =
+        _mm_or_si128(_mm_cmpeq_epi8(_mm_and_si128(v, splat(0xFE)), splat(0xC0)),
+                     _mm_or_si128(_mm_cmpeq_epi8(v, splat(0xC2)), _mm_cmpeq_epi8(v, splat(0xE0))));
+    return {bits(v),
+            bits(shifted1),
+            bits(shifted2),
+            bits(_mm_cmpeq_epi8(v, splat(0x09))),
+            bits(_mm_cmpeq_epi8(v, splat(0x0A))),
+            bits(_mm_cmpeq_epi8(v, splat(0x20))),
+            bits(_mm_or_si128(controls, _mm_or_si128(never, overlong)))};
 }
 #else
-// Eight bytes in a word; each byte's high bit gathered into bit i for byte i.
-struct byte_bits {
-    std::uint64_t w;
-};
-constexpr std::uint64_t ones = 0x0101010101010101;
-constexpr std::uint64_t highs = 0x8080808080808080;
-inline byte_bits load(const char *p) {
-    byte_bits b;
-    std::memcpy(&b.w, p, sizeof b.w);
-    if constexpr (std::endian::native == std::endian::big) b.w = __builtin_bswap64(b.w);
+inline piece_bits classify_piece(const char *p) {
+    piece_bits b{};
+    for (int i = 0; i < 16; i++) {
+        const unsigned c = static_cast<unsigned char>(p[i]);
+        const auto set = [i](std::uint64_t &mask, bool on) { mask |= std::uint64_t{on} << i; };
+        set(b.high, (c & 0x80) != 0);
+        set(b.bit6, (c & 0x40) != 0);
+        set(b.bit5, (c & 0x20) != 0);
+        set(b.tabs, c == 0x09);
+        set(b.newlines, c == 0x0A);
+        set(b.spaces, c == 0x20);
+        set(b.trouble, c <= 0x08 || c >= 0xF0 || c == 0xC0 || c == 0xC1 || c == 0xC2 || c == 0xE0);
+    }
     return b;
 }
-inline stride_bits gather(std::uint64_t flags) {
-    return ((flags >> 7) * 0x0102040810204080) >> 56;
-}
-inline stride_bits high_bits(byte_bits b) {
-    return gather(b.w & highs);
-}
-inline stride_bits bit_below_top(byte_bits b, int places) {
-    return gather((b.w << places) & highs);
-}
-// Exact for the lowest flagged byte only, so the callers treat any flag as a reason to look.
-inline stride_bits below_bits(byte_bits b, char bound) {
-    return gather((b.w - ones * static_cast<unsigned char>(bound)) & ~b.w & highs);
-}
-inline stride_bits equal_bits(byte_bits b, char value, char ignored) {
-    const std::uint64_t x = (b.w & ~(ones * static_cast<unsigned char>(ignored))) ^
-                            (ones * static_cast<unsigned char>(value));
-    return gather((x - ones) & ~x & highs);
-}
-inline int bit_count(stride_bits x) {
-    x = x - ((x >> 1) & 0x55);
-    x = (x & 0x33) + ((x >> 2) & 0x33);
-    return static_cast<int>((x + (x >> 4)) & 0x0F);
-}
 #endif
 
-} // namespace stride_detail
+} // namespace chunk_detail
 
-inline std::size_t plain_prefix(const char *p, std::int64_t *runes, bool *stopped) {
-    using namespace stride_detail;
-    constexpr stride_bits all = static_cast<stride_bits>((std::uint64_t{1} << PLAIN_STRIDE) - 1);
-    const byte_bits bytes = load(p);
-    const stride_bits high = high_bits(bytes);
-    const stride_bits low = below_bits(bytes, 0x0B);
-    *stopped = false;
-    if ((high | low) == 0) {
-        *runes = PLAIN_STRIDE;
-        return PLAIN_STRIDE;
+// One bit a set bit: a count without needing a popcount instruction.
+inline int bit_count(std::uint64_t x) {
+    x = x - ((x >> 1) & 0x5555555555555555);
+    x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
+    return static_cast<int>((x * 0x0101010101010101) >> 56);
+}
+
+// The bits below bit n, n from 0 to 64.
+inline std::uint64_t bits_below(std::size_t n) {
+    return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+}
+
+// Looks at the SCAN_CHUNK bytes at p, which start at a rune boundary.
+inline void scan_chunk(const char *p, chunk_scan *scan) {
+    using chunk_detail::piece_bits;
+    std::uint64_t high = 0, bit6 = 0, bit5 = 0, trouble = 0;
+    scan->tabs = scan->newlines = scan->spaces = 0;
+    for (int piece = 0; piece < 4; piece++) {
+        const piece_bits b = chunk_detail::classify_piece(p + 16 * piece);
+        const int shift = 16 * piece;
+        high |= b.high << shift;
+        bit6 |= b.bit6 << shift;
+        bit5 |= b.bit5 << shift;
+        scan->tabs |= b.tabs << shift;
+        scan->newlines |= b.newlines << shift;
+        scan->spaces |= b.spaces << shift;
+        trouble |= b.trouble << shift;
     }
-    const stride_bits bit6 = bit_below_top(bytes, 1);
-    const stride_bits bit5 = bit_below_top(bytes, 2);
-    const stride_bits bit4 = bit_below_top(bytes, 3);
-    const stride_bits continuation = high & ~bit6;
-    const stride_bits lead = high & bit6;
-    const stride_bits lead3 = lead & bit5;
-    const stride_bits expected = ((lead << 1) | (lead3 << 2)) & all;
-    // Leads of overlong forms and of U+0080, and the never valid F0 to FF.
-    const stride_bits rewritten = (lead3 & bit4) |
-                                  equal_bits(bytes, static_cast<char>(0xC0), 0x01) |
-                                  equal_bits(bytes, static_cast<char>(0xC2), 0) |
-                                  equal_bits(bytes, static_cast<char>(0xE0), 0);
-    // Every continuation byte must be announced by a lead and every lead's bytes must follow it.
-    const stride_bits problems = (continuation ^ expected) | low | rewritten;
-    std::size_t length = PLAIN_STRIDE;
-    if (problems != 0) {
-        length = static_cast<std::size_t>(std::countr_zero(problems));
-        *stopped = true;
+    const std::uint64_t continuation = high & ~bit6;
+    const std::uint64_t lead = high & bit6;
+    const std::uint64_t lead3 = lead & bit5;
+    scan->continuation = continuation;
+    // Every continuation byte must be announced by a lead, and every lead's bytes must follow.
+    const std::uint64_t problems = (continuation ^ ((lead << 1) | (lead3 << 2))) | trouble;
+    if (problems == 0) {
+        scan->stopped = false;
+        scan->plain = SCAN_CHUNK - ((lead3 >> 62) & 1 ? 2 : (lead >> 63) & 1 ? 1 : 0);
+        return;
     }
-    // Back up to the start of a sequence that the problem, or the stride's end, cuts.
-    const stride_bits starts =
-        static_cast<stride_bits>(~continuation & ((stride_bits{1} << length) - 1));
+    // Stop at the problem, or at the start of the sequence that it cuts.
+    scan->stopped = true;
+    std::size_t plain = static_cast<std::size_t>(std::countr_zero(problems));
+    const std::uint64_t starts = ~continuation & bits_below(plain);
     if (starts != 0) {
         const int last = static_cast<int>(std::bit_width(starts)) - 1;
-        const std::size_t width = ((lead3 >> last) & 1) != 0  ? 3
-                                  : ((lead >> last) & 1) != 0 ? 2
-                                                              : 1;
-        if (static_cast<std::size_t>(last) + width > length)
-            length = static_cast<std::size_t>(last);
+        const std::size_t width = (lead3 >> last) & 1 ? 3 : (lead >> last) & 1 ? 2 : 1;
+        if (static_cast<std::size_t>(last) + width > plain) plain = static_cast<std::size_t>(last);
     }
-    const stride_bits taken = static_cast<stride_bits>((stride_bits{1} << length) - 1);
-    *runes = static_cast<std::int64_t>(length) - bit_count(continuation & taken);
-    return length;
+    scan->plain = plain;
 }
 
 // Skips, from p up to end, the runes that the codec writes back byte for byte and that take
