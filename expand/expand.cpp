@@ -81,8 +81,11 @@ bool expand_chunks(const char *&from, const char *p_stop, char *&to, const char 
         std::size_t at = 0;
         const auto copy_to = [&](std::size_t stop) {
             o = copy_short(o, p + at, stop - at);
+            // Plain ASCII, the usual case between tabs, needs no count of continuation bytes.
+            const std::uint64_t continuations =
+                scan.continuation & bits_below(stop) & ~bits_below(at);
             column += static_cast<std::int64_t>(stop - at) -
-                      bit_count(scan.continuation & bits_below(stop) & ~bits_below(at));
+                      (continuations == 0 ? 0 : bit_count(continuations));
         };
         for (std::uint64_t events = (scan.tabs | scan.newlines) & bits_below(scan.plain);
              events != 0; events &= events - 1) {
