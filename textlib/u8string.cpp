@@ -18,10 +18,28 @@ inline bool is_plain(unsigned b) {
     return b - 1 < unsigned{U8_SELF} - 1;
 }
 
-inline const char *skip_plain_bytes(const char *p) {
-    while (is_plain(byte_at(p)))
-        p++;
-    return p;
+// Whether a scan for the byte stop can step over b: a plain byte other than stop. The tests are
+// combined without a branch between them, so each byte costs one branch.
+inline bool passes(unsigned b, unsigned stop) {
+    return is_plain(b) & (b != stop);
+}
+
+// The first byte from p on that is not plain or equals stop (pass a value above 0xFF to stop at
+// no particular byte). Each byte is read only once the one before it has proved plain, so the
+// walk never reads past a byte 00.
+inline const char *skip_plain_bytes(const char *p, unsigned stop = 0x100) {
+    for (;; p += 4) {
+        if (!passes(byte_at(p), stop)) return p;
+        if (!passes(byte_at(p + 1), stop)) return p + 1;
+        if (!passes(byte_at(p + 2), stop)) return p + 2;
+        if (!passes(byte_at(p + 3), stop)) return p + 3;
+    }
+}
+
+// The byte a search for rune c must stop at among plain bytes: c itself when it is one, else
+// none, since no plain byte can then match.
+inline unsigned plain_stop(std::int64_t c) {
+    return c >= 1 && c < U8_SELF ? static_cast<unsigned>(c) : 0x100;
 }
 
 inline int next_rune(rune16 *r, const char *p) {
@@ -122,15 +140,11 @@ int u8_bytelen(const char *s) {
 }
 
 char *u8_findrune(const char *s, std::int64_t c) {
+    const unsigned stop = plain_stop(c);
     for (;;) {
-        const unsigned b = byte_at(s);
-        if (is_plain(b)) {
-            if (b == c) return position(s);
-            s++;
-            continue;
-        }
+        s = skip_plain_bytes(s, stop);
         rune16 r;
-        const int width = u8_decode(&r, s);
+        const int width = next_rune(&r, s);
         if (r == c) return position(s);
         if (r == 0) return nullptr;
         s += width;
@@ -152,15 +166,11 @@ char *u8_findstr(const char *s, const char *t) {
     const int length = u8_bytelen(t);
     rune16 first;
     next_rune(&first, t);
+    const unsigned stop = plain_stop(first);
     for (;;) {
-        const unsigned b = byte_at(s);
-        if (is_plain(b)) {
-            if (b == first && bytes_begin(s, t, length)) return position(s);
-            s++;
-            continue;
-        }
+        s = skip_plain_bytes(s, stop);
         rune16 r;
-        const int width = u8_decode(&r, s);
+        const int width = next_rune(&r, s);
         if (r == first && bytes_begin(s, t, length)) return position(s);
         if (r == 0) return nullptr;
         s += width;
