@@ -59,13 +59,10 @@ struct count_case {
 };
 
 TEST(U8String, LengthsEndAtAnyTerminatorFormAndCountMalformedBytesAsRunes) {
+    // clang-format off
     const count_case cases[] = {
-        {"a\xc0\x80"
-         "bc",
-         1, 1},
-        {"a\xe0\x80\x80"
-         "b",
-         1, 1},
+        {"a\xc0\x80" "bc", 1, 1},
+        {"a\xe0\x80\x80" "b", 1, 1},
         {"\xff\xfe", 2, 2},
         {"\xe2\x82", 2, 2},
         {"\xe2\x82\xac", 1, 3},
@@ -74,14 +71,13 @@ TEST(U8String, LengthsEndAtAnyTerminatorFormAndCountMalformedBytesAsRunes) {
         {"\xe0\x80\x80", 0, 0},
         {"\xc3", 1, 1},
         {"\xe0\x80", 2, 2},
-        {"\xc3\xa9"
-         "a",
-         2, 3},
+        {"\xc3\xa9" "a", 2, 3},
         {"\xc1\x81", 1, 2},
         {"\xf0\x9f\x98\x80", 4, 4},
         {"\xc2\x80", 1, 2},
         {"hello world", 11, 11},
     };
+    // clang-format on
     for (const count_case &c : cases) {
         const char *const s = guarded(0, c.s);
         EXPECT_EQ(u8_len(s), c.runes) << shown(c.s);
@@ -91,6 +87,7 @@ TEST(U8String, LengthsEndAtAnyTerminatorFormAndCountMalformedBytesAsRunes) {
 }
 
 TEST(U8String, BoundedLengthStopsAtNAndNeverDecodesTheRuneAfter) {
+    // clang-format off
     const struct {
         const char *s;
         int n;
@@ -101,10 +98,9 @@ TEST(U8String, BoundedLengthStopsAtNAndNeverDecodesTheRuneAfter) {
         {"abc", 0, 0},
         {"abc", -1, 0},
         {"abc", INT_MIN, 0},
-        {"a\xc0\x80"
-         "b",
-         5, 1},
+        {"a\xc0\x80" "b", 5, 1},
     };
+    // clang-format on
     for (const auto &c : cases)
         EXPECT_EQ(u8_nlen(guarded(0, c.s), c.n), c.runes) << c.n;
     // No terminator within memory: n runes are all that may be read.
@@ -122,6 +118,7 @@ struct rune_search_case {
 };
 
 TEST(U8String, RuneSearchMatchesUnsigned16BitValuesAndFindsZeroAtTheTerminator) {
+    // clang-format off
     const rune_search_case cases[] = {
         {"abcabc", 'b', 1, 4},
         {"abcabc", 0, 6, 6},
@@ -130,21 +127,16 @@ TEST(U8String, RuneSearchMatchesUnsigned16BitValuesAndFindsZeroAtTheTerminator) 
         {"abc", 0x10000, -1, -1},
         {"abc", -1, -1, -1},
         {"abc", 'b' - 0x10000, -1, -1},
-        {"ab\xc0\x80"
-         "cb",
-         'b', 1, 1},
-        {"ab\xc0\x80"
-         "cb",
-         0, 2, 2},
+        {"ab\xc0\x80" "cb", 'b', 1, 1},
+        {"ab\xc0\x80" "cb", 0, 2, 2},
         {"a\xe0\x80\x80", 0, 1, 1},
-        {"a\xff"
-         "b\xc2\x80\xfe",
-         0x80, 1, 5},
+        {"a\xff" "b\xc2\x80\xfe", 0x80, 1, 5},
         {"x\xc1\x81", 'A', 1, 1},
         {"\xc3\xa9\xe2\x82\xac\xc3\xa9", 0xE9, 0, 5},
         {"\xef\xbf\xbf", 0xFFFF, 0, 0},
         {"", 0, 0, 0},
     };
+    // clang-format on
     for (const rune_search_case &c : cases) {
         const char *const s = guarded(0, c.s);
         EXPECT_EQ(offset_in(s, u8_findrune(s, c.c)), c.first) << shown(c.s) << " " << c.c;
@@ -159,6 +151,7 @@ struct string_search_case {
 };
 
 TEST(U8String, StringSearchTriesRunePositionsWhoseBytesMatch) {
+    // clang-format off
     const string_search_case cases[] = {
         {"hello world", "world", 6},
         {"hello", "ll", 2},
@@ -171,31 +164,18 @@ TEST(U8String, StringSearchTriesRunePositionsWhoseBytesMatch) {
         {"", "", 0},
         {"", "a", -1},
         {"hello", "\xc0\x80", 5},
-        {"ab\xc0\x80"
-         "cd",
-         "", 2},
-        {"ab\xc0\x80"
-         "cd",
-         "cd", -1},
-        {"ab",
-         "b\xc0\x80"
-         "z",
-         1},
+        {"ab\xc0\x80" "cd", "", 2},
+        {"ab\xc0\x80" "cd", "cd", -1},
+        {"ab", "b\xc0\x80" "z", 1},
         {"x\xc1\x81", "A", -1},
-        {"x\xc1\x81"
-         "A",
-         "A", 3},
+        {"x\xc1\x81" "A", "A", 3},
         {"a\xfe\xff", "\xff", 2},
         {"caf\xc3\xa9", "\xc3\xa9", 3},
-        {"\xe2\x82\xac\xe2\x82\xac"
-         "x",
-         "\xe2\x82\xac"
-         "x",
-         3},
-        // t may end in bytes that begin s's terminator; the match lies within it.
+        {"\xe2\x82\xac\xe2\x82\xac" "x", "\xe2\x82\xac" "x", 3},
         {"a\xc0\x80", "a\xc0", 0},
         {"a\xe0\x80\x80", "a\xe0\x80", 0},
     };
+    // clang-format on
     for (const string_search_case &c : cases) {
         const char *const s = guarded(0, c.s);
         const char *const t = guarded(1, c.t);
@@ -206,18 +186,14 @@ TEST(U8String, StringSearchTriesRunePositionsWhoseBytesMatch) {
 TEST(U8String, StringSearchNeverReadsPastTheTerminatorOfS) {
     // A long t whose first bytes match the very end of s: a whole-length comparison would run
     // into the guard page.
+    // clang-format off
     const string_search_case cases[] = {
         {"xxab", "abcdefghijklmnop", -1},
-        {"xxab\xc0\x80",
-         "ab\xc0"
-         "xyzxyzxyz",
-         -1},
-        {"xxab\xe0\x80\x80",
-         "ab\xe0\x80"
-         "xyzxyzxyz",
-         -1},
+        {"xxab\xc0\x80", "ab\xc0" "xyzxyzxyz", -1},
+        {"xxab\xe0\x80\x80", "ab\xe0\x80" "xyzxyzxyz", -1},
         {"\xc3\xa9", "\xc3\xa9\xc3\xa9\xc3\xa9", -1},
     };
+    // clang-format on
     for (const string_search_case &c : cases) {
         const char *const s = guarded(0, c.s);
         EXPECT_EQ(offset_in(s, u8_findstr(s, c.t)), c.found) << shown(c.s);
@@ -225,24 +201,19 @@ TEST(U8String, StringSearchNeverReadsPastTheTerminatorOfS) {
 }
 
 TEST(U8String, AnyOfASetPrefersTheSetsOrder) {
+    // clang-format off
     const string_search_case cases[] = {
         {"hello", "ol", 4},
         {"hello", "lo", 2},
         {"hello", "xyz", -1},
         {"hello", "", -1},
         {"", "abc", -1},
-        {"h\xff"
-         "llo",
-         "\xc2\x80", 1},
-        {"hello",
-         "z\xc0\x80"
-         "o",
-         -1},
-        {"ab\xc0\x80"
-         "cd",
-         "c", -1},
+        {"h\xff" "llo", "\xc2\x80", 1},
+        {"hello", "z\xc0\x80" "o", -1},
+        {"ab\xc0\x80" "cd", "c", -1},
         {"x\xc1\x81", "A", 1},
     };
+    // clang-format on
     for (const string_search_case &c : cases) {
         const char *const s = guarded(0, c.s);
         const char *const set = guarded(1, c.t);
@@ -260,6 +231,7 @@ struct compare_case {
 };
 
 TEST(U8String, CompareReturnsSecondRuneMinusFirstAtTheFirstDifference) {
+    // clang-format off
     const compare_case cases[] = {
         {"abc", "abd", 0, 1},
         {"abd", "abc", 0, -1},
@@ -268,15 +240,14 @@ TEST(U8String, CompareReturnsSecondRuneMinusFirstAtTheFirstDifference) {
         {"\xff", "\xfe", 0, 0},
         {"\xc2\x80", "\xff", 0, 0},
         {"A", "\xc1\x81", 0, 0},
-        {"a\xc0\x80"
-         "x",
-         "a", 0, 0},
+        {"a\xc0\x80" "x", "a", 0, 0},
         {"\xe2\x82\xac", "a", 0, -8267},
         {"", "\xef\xbf\xbf", 0, 65535},
         {"\xef\xbf\xbf", "", 0, -65535},
         {"", "", 0, 0},
         {"abc", "abc", 0, 0},
     };
+    // clang-format on
     for (const compare_case &c : cases) {
         EXPECT_EQ(u8_cmp(guarded(0, c.a), guarded(1, c.b)), c.result)
             << shown(c.a) << " " << shown(c.b);
@@ -284,6 +255,7 @@ TEST(U8String, CompareReturnsSecondRuneMinusFirstAtTheFirstDifference) {
 }
 
 TEST(U8String, BoundedCompareAlwaysComparesTheFirstPairAndAtMostNPlusOne) {
+    // clang-format off
     const compare_case cases[] = {
         {"abc", "abd", 2, 1},
         {"abc", "abd", 1, 0},
@@ -295,10 +267,9 @@ TEST(U8String, BoundedCompareAlwaysComparesTheFirstPairAndAtMostNPlusOne) {
         {"ab", "abc", 2, 99},
         {"abc", "abc", INT_MAX, 0},
         {"", "a", -1, 97},
-        {"a\xc0\x80"
-         "x",
-         "a", 9, 0},
+        {"a\xc0\x80" "x", "a", 9, 0},
     };
+    // clang-format on
     for (const compare_case &c : cases) {
         EXPECT_EQ(u8_ncmp(guarded(0, c.a), guarded(1, c.b), c.n), c.result)
             << shown(c.a) << " " << shown(c.b) << " " << c.n;
@@ -340,26 +311,19 @@ struct span_case {
 };
 
 TEST(U8String, SpanAcceptsLeadingRunesInTheSet) {
+    // clang-format off
     const span_case cases[] = {
         {"aabbc", "ab", 4, 4},
         {"xyz", "ab", 0, 0},
-        {"\xc3\xa9\xc3\xa9"
-         "x",
-         "\xc3\xa9", 4, 2},
-        {"\xff\xfe"
-         "A",
-         "\xc2\x80", 2, 2},
+        {"\xc3\xa9\xc3\xa9" "x", "\xc3\xa9", 4, 2},
+        {"\xff\xfe" "A", "\xc2\x80", 2, 2},
         {"abc", "", 0, 0},
-        {"aa\xc0\x80"
-         "aa",
-         "a", 2, 2},
-        {"ab",
-         "a\xc0\x80"
-         "b",
-         1, 1},
+        {"aa\xc0\x80" "aa", "a", 2, 2},
+        {"ab", "a\xc0\x80" "b", 1, 1},
         {"ab", "ba", 2, 2},
         {"", "ab", 0, 0},
     };
+    // clang-format on
     for (const span_case &c : cases) {
         int runes = -7;
         EXPECT_EQ(u8_span(guarded(0, c.s), guarded(1, c.set), &runes), c.bytes) << shown(c.s);
@@ -368,21 +332,17 @@ TEST(U8String, SpanAcceptsLeadingRunesInTheSet) {
 }
 
 TEST(U8String, ComplementSpanAcceptsLeadingRunesOutsideTheSet) {
+    // clang-format off
     const span_case cases[] = {
         {"aabbc", "c", 4, 4},
         {"xyz", "ab", 3, 3},
         {"ab", "", 2, 2},
-        {"ab\xff"
-         "A",
-         "\xc2\x80", 2, 2},
-        {"\xe2\x82\xac"
-         "x",
-         "x", 3, 1},
-        {"ab\xe0\x80\x80"
-         "c",
-         "c", 2, 2},
+        {"ab\xff" "A", "\xc2\x80", 2, 2},
+        {"\xe2\x82\xac" "x", "x", 3, 1},
+        {"ab\xe0\x80\x80" "c", "c", 2, 2},
         {"abc", "a", 0, 0},
     };
+    // clang-format on
     for (const span_case &c : cases) {
         int runes = -7;
         EXPECT_EQ(u8_cspan(guarded(0, c.s), guarded(1, c.set), &runes), c.bytes) << shown(c.s);
@@ -432,16 +392,15 @@ struct copy_case {
 
 TEST(U8String, CopyMovesTheBytesAndEndsTheDestinationWithOneZeroByte) {
     using namespace std::string_literals;
+    // clang-format off
     const copy_case cases[] = {
         {"", "abc", 0, "abc\0####"s},
         {"", "", 0, "\0#######"s},
-        {"",
-         "ab\xc0\x80"
-         "cd",
-         0, "ab\0#####"s},
+        {"", "ab\xc0\x80" "cd", 0, "ab\0#####"s},
         {"", "ab\xe0\x80\x80", 0, "ab\0#####"s},
         {"", "\xc3", 0, "\xc3\0######"s},
     };
+    // clang-format on
     for (const copy_case &c : cases) {
         std::string dst = fresh_destination(c.dst);
         EXPECT_EQ(u8_copy(dst.data(), c.src), dst.data());
@@ -451,6 +410,7 @@ TEST(U8String, CopyMovesTheBytesAndEndsTheDestinationWithOneZeroByte) {
 
 TEST(U8String, BoundedCopyTerminatesOnlyWithRoomToSpare) {
     using namespace std::string_literals;
+    // clang-format off
     const copy_case cases[] = {
         {"", "abc", 5, "abc\0####"s},
         {"", "abc", 4, "abc\0####"s},
@@ -459,11 +419,9 @@ TEST(U8String, BoundedCopyTerminatesOnlyWithRoomToSpare) {
         {"", "abc", 0, "########"s},
         {"", "abc", -1, "########"s},
         {"", "\xe2\x82\xac", 2, "\xe2\x82######"s},
-        {"",
-         "ab\xc0\x80"
-         "cd",
-         5, "ab\0#####"s},
+        {"", "ab\xc0\x80" "cd", 5, "ab\0#####"s},
     };
+    // clang-format on
     for (const copy_case &c : cases) {
         std::string dst = fresh_destination(c.dst);
         EXPECT_EQ(u8_ncopy(dst.data(), c.src, c.n), dst.data());
