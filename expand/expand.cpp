@@ -1,7 +1,5 @@
 #include "expand.h"
 
-int tab_width = 8;
-
 namespace {
 
 constexpr int TAB = 9;
