@@ -135,14 +135,14 @@ bool run_written_as_read(const char *from, const char *to, std::int64_t start, s
     return true;
 }
 
-// The first byte from p on that is not a space, or limit.
-inline const char *skip_spaces(const char *p, const char *limit) {
+// The first byte from p on that is not byte, or limit.
+inline const char *skip_byte(const char *p, const char *limit, char byte) {
     while (limit - p >= 8) {
-        const std::uint64_t other = load_word(p) ^ (ONES * SPACE);
+        const std::uint64_t other = load_word(p) ^ (ONES * static_cast<unsigned char>(byte));
         if (other != 0) return p + first_byte_set(other);
         p += 8;
     }
-    while (p < limit && *p == ' ')
+    while (p < limit && *p == byte)
         p++;
     return p;
 }
@@ -157,7 +157,7 @@ inline const char *skip_blanks(const char *p, const char *limit, std::int64_t *c
             on_stop = true;
             p++;
         } else if (*p == ' ') {
-            const char *const past = skip_spaces(p, limit);
+            const char *const past = skip_byte(p, limit, ' ');
             *column += past - p;
             on_stop = false;
             p = past;
@@ -234,21 +234,30 @@ inline int cut_at_end(word_leads leads, std::uint64_t spaces) {
     return (((leads.lead | spaces) >> 63) & 1) != 0 ? 1 : 0;
 }
 
-// quiet_width eight bytes at a time, without a branch per rune, in the middle of a line
-// without -a, where blanks are copied and only a column above 0 matters: skips whole words
-// from p, which begins a rune, while they hold no newline, no zero byte and only runes that go
-// out as read. Ends at a rune.
-inline const char *skip_words_mid_line(const char *p, const char *limit) {
+// Skips whole words from p, which begins a rune, while every rune in them goes out as read
+// (no zero byte, no rune the codec rewrites), sixteen bytes at a time without a branch per rune.
+// Ends at a rune.
+inline const char *skip_verbatim_words(const char *p, const char *limit) {
     if constexpr (std::endian::native != std::endian::little) return p;
     word_leads last{0, 0};
-    while (limit - p >= 8) {
-        const std::uint64_t word = load_word(p);
-        const word_leads here = leads_of(word);
-        const std::uint64_t refused =
-            not_verbatim(word, here, last) | bytes_below(word, 1) | bytes_equal(word, NEWLINE);
-        if (refused != 0) break;
-        p += 8;
-        last = here;
+    while (limit - p >= 16) {
+        const std::uint64_t first = load_word(p);
+        const std::uint64_t second = load_word(p + 8);
+        const word_leads first_leads = leads_of(first);
+        const word_leads second_leads = leads_of(second);
+        const std::uint64_t first_refused =
+            not_verbatim(first, first_leads, last) | bytes_below(first, 1);
+        const std::uint64_t second_refused =
+            not_verbatim(second, second_leads, first_leads) | bytes_below(second, 1);
+        if ((first_refused | second_refused) != 0) {
+            if (first_refused == 0) {
+                p += 8;
+                last = first_leads;
+            }
+            break;
+        }
+        p += 16;
+        last = second_leads;
     }
     return p - cut_at_end(last, 0);
 }
@@ -279,25 +288,63 @@ inline const char *skip_words_all_blanks(const char *p, const char *limit, std::
     return p - cut;
 }
 
+// Without -a, at the start of a line known to go out as read up to verified: whether its
+// leading run of blanks (maybe none) is written as read and ends before a rune that is no
+// blank. Tabs and then fewer spaces than reach a stop are, and so is a lone space, but not a
+// lone tab one column wide.
+inline bool line_start_as_read(const char *line, const char *verified) {
+    if (line < verified && !may_start_blank(line)) return true;
+    const char *const tabs_end = skip_byte(line, verified, '\t');
+    const char *const after = skip_byte(tabs_end, verified, ' ');
+    if (after >= verified || may_start_blank(after)) return false;
+    const std::int64_t tabs = tabs_end - line;
+    const std::int64_t spaces = after - tabs_end;
+    if (spaces >= tab_width && !(tabs == 0 && spaces == 1)) return false;
+    return !(tabs == 1 && spaces == 0 && tab_width == 1);
+}
+
+// Without -a, in the middle of a line in text known to go out as read up to verified: skips
+// from line to line while their starts are written as read too. Returns verified, or the start
+// of a line that needs a closer look with *column set to 0.
+inline const char *skip_lines(const char *p, const char *verified, std::int64_t *column) {
+    for (;;) {
+        const void *const newline = std::memchr(p, '\n', static_cast<std::size_t>(verified - p));
+        if (newline == nullptr) return verified;
+        // The search for the next line goes on from the line start, not from the end of its
+        // run, so that it need not wait for the check.
+        p = static_cast<const char *>(newline) + 1;
+        if (!line_start_as_read(p, verified)) {
+            *column = 0;
+            return p;
+        }
+    }
+}
+
 // Skips the runes from p that go out as read, take one column (or are newlines) and begin no
 // run, counting the columns into *column; where only a column above 0 matters, it stays above
 // 0. Returns the first rune that needs a look (a blank that begins a run, or a rune the codec
 // may rewrite), or limit, or a little past it when a multi-byte rune straddles limit.
+// Without -a, the text from p up to *verified is known to go out as read, so only line starts
+// need a look there; *verified runs ahead of p through the buffer.
 inline const char *skip_quiet(const char *p, const char *limit, const char *end,
-                              std::int64_t *column) {
+                              std::int64_t *column, const char **verified) {
     for (;;) {
-        if (all_blanks)
+        if (all_blanks) {
             p = skip_words_all_blanks(p, limit, column);
-        else if (*column != 0)
-            p = skip_words_mid_line(p, limit);
-        // The next word needs a closer look: rune by rune until past it.
-        const char *const looked_at = p + 8;
+        } else if (*column != 0) {
+            if (p >= *verified) *verified = skip_verbatim_words(p, limit);
+            p = skip_lines(p, *verified, column);
+        }
+        // The next word needs a closer look: rune by rune until past it. A line start without
+        // -a needs one rune only.
+        const char *const looked_at = !all_blanks && *column == 0 ? p : p + 8;
         do {
-            const bool runs = blanks_start_runs(*column);
+            bool runs = blanks_start_runs(*column);
             const char *const special = skip_plain(p, limit, runs ? SPACE + 1 : NEWLINE + 1);
             *column += special - p;
             p = special;
             if (p >= limit) return p;
+            runs = blanks_start_runs(*column);
             const int width = quiet_width(p, end, runs);
             if (width == 0) return p;
             *column = *p == '\n' ? 0 : *column + 1;
@@ -342,9 +389,10 @@ void tabsqueeze_blocks(block_input *in, block_output *out) {
         const char *copied = p;
         // Where the open run's bytes begin, when they all are in this buffer.
         const char *run_from = nullptr;
+        const char *verified = p;
         while (p < limit) {
             if (!in_run) {
-                p = skip_quiet(p, limit, end, &column);
+                p = skip_quiet(p, limit, end, &column, &verified);
                 if (p >= limit) break;
             }
             rune16 r;
