@@ -288,53 +288,16 @@ inline const char *skip_words_all_blanks(const char *p, const char *limit, std::
     return p - cut;
 }
 
-// Without -a, at the start of a line known to go out as read up to verified: whether its
-// leading run of blanks (maybe none) is written as read and ends before a rune that is no
-// blank. Tabs and then fewer spaces than reach a stop are, and so is a lone space, but not a
-// lone tab one column wide.
-inline bool line_start_as_read(const char *line, const char *verified) {
-    if (line < verified && !may_start_blank(line)) return true;
-    const char *const tabs_end = skip_byte(line, verified, '\t');
-    const char *const after = skip_byte(tabs_end, verified, ' ');
-    if (after >= verified || may_start_blank(after)) return false;
-    const std::int64_t tabs = tabs_end - line;
-    const std::int64_t spaces = after - tabs_end;
-    if (spaces >= tab_width && !(tabs == 0 && spaces == 1)) return false;
-    return !(tabs == 1 && spaces == 0 && tab_width == 1);
-}
-
-// Without -a, in the middle of a line in text known to go out as read up to verified: skips
-// from line to line while their starts are written as read too. Returns verified, or the start
-// of a line that needs a closer look with *column set to 0.
-inline const char *skip_lines(const char *p, const char *verified, std::int64_t *column) {
-    for (;;) {
-        const void *const newline = std::memchr(p, '\n', static_cast<std::size_t>(verified - p));
-        if (newline == nullptr) return verified;
-        // The search for the next line goes on from the line start, not from the end of its
-        // run, so that it need not wait for the check.
-        p = static_cast<const char *>(newline) + 1;
-        if (!line_start_as_read(p, verified)) {
-            *column = 0;
-            return p;
-        }
-    }
-}
-
 // Skips the runes from p that go out as read, take one column (or are newlines) and begin no
 // run, counting the columns into *column; where only a column above 0 matters, it stays above
 // 0. Returns the first rune that needs a look (a blank that begins a run, or a rune the codec
-// may rewrite), or limit, or a little past it when a multi-byte rune straddles limit.
-// Without -a, the text from p up to *verified is known to go out as read, so only line starts
-// need a look there; *verified runs ahead of p through the buffer.
+// may rewrite), or limit, or a little past it when a multi-byte rune straddles limit. Without
+// -a it returns after the word at p, or the rune at a line start, however they turn out: the
+// middle of lines has a faster way.
 inline const char *skip_quiet(const char *p, const char *limit, const char *end,
-                              std::int64_t *column, const char **verified) {
+                              std::int64_t *column) {
     for (;;) {
-        if (all_blanks) {
-            p = skip_words_all_blanks(p, limit, column);
-        } else if (*column != 0) {
-            if (p >= *verified) *verified = skip_verbatim_words(p, limit);
-            p = skip_lines(p, *verified, column);
-        }
+        if (all_blanks) p = skip_words_all_blanks(p, limit, column);
         // The next word needs a closer look: rune by rune until past it. A line start without
         // -a needs one rune only.
         const char *const looked_at = !all_blanks && *column == 0 ? p : p + 8;
@@ -350,6 +313,7 @@ inline const char *skip_quiet(const char *p, const char *limit, const char *end,
             *column = *p == '\n' ? 0 : *column + 1;
             p += width;
         } while (p < looked_at);
+        if (!all_blanks) return p;
     }
 }
 
@@ -373,6 +337,64 @@ inline void write_span(block_output *out, const char *from, const char *to) {
     block_output_bytes(out, from, static_cast<std::size_t>(to - from));
 }
 
+// Counts the tabs and then the spaces that begin the line at p; false when they do not end
+// before limit. Mostly in the line's first word, without a branch per byte.
+inline bool measure_line_start(const char *p, const char *limit, std::int64_t *tabs,
+                               std::int64_t *spaces) {
+    if (std::endian::native == std::endian::little && limit - p >= 8) {
+        const std::uint64_t word = load_word(p);
+        const std::uint64_t not_tabs = word ^ (ONES * TAB);
+        if (not_tabs != 0) {
+            const int tab_bytes = std::countr_zero(not_tabs) / 8;
+            // The bytes shifted in are zero: not spaces.
+            const std::uint64_t not_spaces = (word >> (8 * tab_bytes)) ^ (ONES * SPACE);
+            const int space_bytes = std::countr_zero(not_spaces) / 8;
+            if (tab_bytes + space_bytes < 8) {
+                *tabs = tab_bytes;
+                *spaces = space_bytes;
+                return true;
+            }
+        }
+    }
+    const char *const tabs_end = skip_byte(p, limit, '\t');
+    const char *const after = skip_byte(tabs_end, limit, ' ');
+    *tabs = tabs_end - p;
+    *spaces = after - tabs_end;
+    return after < limit;
+}
+
+// Without -a, from the middle of a line in text known to go out as read up to verified: goes
+// from line start to line start, writing each leading run of tabs and spaces that is not
+// written as read where it stands (the bytes before it from *copied on go out first). A run
+// from column 0 of tabs and then fewer spaces than reach a stop is written as read, and so is
+// a lone space, but not a lone tab one column wide. Returns verified, or the start of a line
+// that needs a closer look, with *column set to 0.
+inline const char *squeeze_line_starts(const char *p, const char *verified, std::int64_t *column,
+                                       block_output *out, const char **copied) {
+    for (;;) {
+        const void *const newline = std::memchr(p, '\n', static_cast<std::size_t>(verified - p));
+        if (newline == nullptr) return verified;
+        p = static_cast<const char *>(newline) + 1;
+        std::int64_t tabs, spaces;
+        if (!measure_line_start(p, verified, &tabs, &spaces) ||
+            may_start_blank(p + tabs + spaces)) {
+            *column = 0;
+            return p;
+        }
+        if (tabs + spaces == 0) continue;
+        const char *const after = p + tabs + spaces;
+        const bool as_read = (spaces < tab_width || (tabs == 0 && spaces == 1)) &&
+                             !(tabs == 1 && spaces == 0 && tab_width == 1);
+        if (!as_read) {
+            write_span(out, *copied, p);
+            write_run(out, 0, tabs * tab_width + spaces);
+            *copied = after;
+        }
+        // The search for the next line goes on from the line start, which it need not wait
+        // for the run to find.
+    }
+}
+
 } // namespace
 
 void tabsqueeze_blocks(block_input *in, block_output *out) {
@@ -392,7 +414,11 @@ void tabsqueeze_blocks(block_input *in, block_output *out) {
         const char *verified = p;
         while (p < limit) {
             if (!in_run) {
-                p = skip_quiet(p, limit, end, &column, &verified);
+                if (!all_blanks && column != 0) {
+                    if (p >= verified) verified = skip_verbatim_words(p, limit);
+                    p = squeeze_line_starts(p, verified, &column, out, &copied);
+                }
+                p = skip_quiet(p, limit, end, &column);
                 if (p >= limit) break;
             }
             rune16 r;

@@ -49,15 +49,64 @@ std::string blank_heavy_text(std::mt19937 &rng, std::size_t length) {
     return text;
 }
 
+// Lines as in code and prose, long enough for the word-at-a-time paths: indentation of every
+// shape, words with single and double spaces and the odd tab, multi-byte runes, and now and
+// then a rune that the codec rewrites or that is a blank in disguise.
+std::string indented_text(std::mt19937 &rng, std::size_t length) {
+    static const std::vector<std::string> indents = {"",
+                                                     "",
+                                                     "\t",
+                                                     "\t\t",
+                                                     " ",
+                                                     "  ",
+                                                     "    ",
+                                                     "        ",
+                                                     "         ",
+                                                     "\t   ",
+                                                     "\t        ",
+                                                     "  \t",
+                                                     "\t\t\t\t\t\t\t\t\t",
+                                                     std::string(20, ' ')};
+    static const std::vector<std::string> words = {"int",
+                                                   "x",
+                                                   "return",
+                                                   "caf\xc3\xa9",
+                                                   "\xe2\x82\xac",
+                                                   "\xe4\xb8\xad\xe6\x96\x87",
+                                                   "\xd0\xb4\xd0\xb0",
+                                                   "\xe1\x80\x80",
+                                                   "\xc2\xa0",
+                                                   "\xc2\x80",
+                                                   "/*",
+                                                   "a,"};
+    static const std::vector<std::string> gaps = {" ", " ", " ", "  ", "\t", "   \t"};
+    static const std::vector<std::string> rare = {
+        std::string(1, '\0'), "\xff", "\xc0\x80", "\xe0\x80\xa0", "\xc0\xa0",
+        "\xc0\x89",           "\xc3", "\xe2\x82", "\r",           "\xf0\x9f\x98\x80",
+        "\xe0\xa4\x85"};
+    std::string text;
+    while (text.size() < length) {
+        text += indents[rng() % indents.size()];
+        for (int n = static_cast<int>(rng() % 12); n > 0; n--) {
+            text += rng() % 64 == 0 ? rare[rng() % rare.size()] : words[rng() % words.size()];
+            if (n > 1 || rng() % 8 == 0) text += gaps[rng() % gaps.size()];
+        }
+        text += '\n';
+    }
+    return text;
+}
+
 const int widths[] = {1, 2, 3, 4, 5, 8, 13};
 
 TEST(Tabsqueeze, EveryRuneKeepsItsColumnOnceExpanded) {
     std::mt19937 rng(11);
     for (int round = 0; round < 1500; round++) {
-        const std::string text = blank_heavy_text(rng, rng() % 200);
+        const bool lines = round % 8 == 0;
+        const std::string text =
+            lines ? indented_text(rng, 500 + rng() % 1500) : blank_heavy_text(rng, rng() % 200);
         const int width = widths[rng() % 7];
         const bool all = rng() % 2 == 0;
-        block_size_for_test = 1 + rng() % 64;
+        block_size_for_test = lines ? 16 + rng() % 2000 : 1 + rng() % 64;
         const std::string squeezed = run_routine(squeeze_by_blocks, text, width, all);
         ASSERT_EQ(run_routine(expand_plain, squeezed, width),
                   run_routine(expand_plain, text, width))
@@ -74,6 +123,22 @@ TEST(Tabsqueeze, BlockPathWritesWhatTheRuneRulesWrite) {
         const int width = widths[rng() % 7];
         const bool all = rng() % 2 == 0;
         block_size_for_test = 1 + rng() % 20;
+        ASSERT_EQ(run_routine(squeeze_by_blocks, text, width, all),
+                  run_routine(tabsqueeze_plain, text, width, all))
+            << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "") << " block "
+            << block_size_for_test;
+    }
+    block_size_for_test = BLOCK_SIZE;
+}
+
+TEST(Tabsqueeze, WordAtATimePathsWriteWhatTheRuneRulesWrite) {
+    std::mt19937 rng(13);
+    const std::size_t blocks[] = {16, 100, 1000, 4096, BLOCK_SIZE};
+    for (int round = 0; round < 100; round++) {
+        const std::string text = indented_text(rng, 1000 + rng() % 8000);
+        const int width = widths[rng() % 7];
+        const bool all = rng() % 2 == 0;
+        block_size_for_test = blocks[rng() % 5];
         ASSERT_EQ(run_routine(squeeze_by_blocks, text, width, all),
                   run_routine(tabsqueeze_plain, text, width, all))
             << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "") << " block "
