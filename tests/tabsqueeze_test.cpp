@@ -201,7 +201,7 @@ TEST(Tabsqueeze, RunsBecomeTheShortestTabsAndSpaces) {
         {{"-t", "1"}, "\tx", " x"},
         {{}, std::string(1, '\0'), "\xc0\x80"},
         {{}, "", ""},
-        // A malformed byte no longer swallows the bytes after it, and a cut sequence is kept.
+        // A malformed byte is one rune and keeps the bytes after it; a cut sequence is one too.
         {{}, "\xff\xfe\xfdx", "\xc2\x80\xc2\x80\xc2\x80x"},
         {{}, "\xc3", "\xc2\x80"},
         {{}, "\xff        x", "\xc2\x80        x"},
@@ -221,6 +221,9 @@ TEST(Tabsqueeze, RunsBecomeTheShortestTabsAndSpaces) {
         // Columns past the int range: two stops of the widest width in one run.
         {{"-a", "-t", "2147483647"}, "a\t\tb", "a\t\tb"},
         {{"-t", "2147483647"}, "\t\t  x", "\t\t  x"},
+        {{"-t", "2147483647"},
+         "x\n\t\t" + s8 + "y, long enough for words\n",
+         "x\n\t\t" + s8 + "y, long enough for words\n"},
     };
     for (const e2e_case &c : cases) {
         const run_result r = run_tool("tabsqueeze", c.args, c.input);
