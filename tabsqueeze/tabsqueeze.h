@@ -5,8 +5,8 @@
 
 #include "textlib.h"
 
-// tab_width comes from textlib. When set, every run of blanks is converted, not only a line's
-// leading one.
+// tab_width, the distance between tab stops, is textlib's.
+// Set by -a: every run of blanks is converted, not only a line's leading one.
 extern bool all_blanks;
 
 void tabsqueeze_file(const char *name);
