@@ -185,7 +185,7 @@ inline bool may_start_blank(const char *p) {
 // The width of the two- or three-byte rune at p when the codec writes it back byte for byte
 // and it lies wholly before end, else 0. U+0080 in two bytes stands for malformed input and is
 // written back as it stands; overlong forms are rewritten.
-inline int verbatim_width(const char *p, const char *end) {
+inline int verbatim_rune_width(const char *p, const char *end) {
     const unsigned b0 = byte_at(p);
     if (b0 < 0xC2 || b0 > 0xEF || end - p < 2 || !is_continuation(p + 1)) return 0;
     if (b0 <= 0xDF) return 2;
@@ -198,7 +198,7 @@ inline int verbatim_width(const char *p, const char *end) {
 // own is written as read, so it counts as quiet.
 inline int quiet_width(const char *p, const char *end, bool runs) {
     const unsigned b = byte_at(p);
-    if (b >= U8_SELF) return verbatim_width(p, end);
+    if (b >= U8_SELF) return verbatim_rune_width(p, end);
     if (b == 0) return 0;
     if (b == SPACE) return !runs || (end - p >= 2 && !may_start_blank(p + 1)) ? 1 : 0;
     if (b == TAB) return runs ? 0 : 1;
