@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-int tab_width = 8;
-
 namespace {
 
 constexpr int TAB = 9;

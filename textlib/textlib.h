@@ -286,6 +286,10 @@ int frame_run(int argc, char **argv, void (*per_file)(const char *name));
 // Exit 0 once standard output has really been written, else "write error" and exit 1.
 [[noreturn]] void frame_exit();
 
+// The distance between tab stops, set by -t in every tool that knows tabs; one definition,
+// so that tools' routines can run side by side in one program.
+extern int tab_width;
+
 // "-" is standard input; anything else is opened or the program ends with "unable to open".
 FILE *input_open(const char *name);
 // A read error ends the program with "unable to read"; standard input is left open.

@@ -1,0 +1,299 @@
+#include "expand.h"
+#include "support.h"
+#include "tabsqueeze.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+namespace {
+
+std::size_t block_size_for_test = BLOCK_SIZE;
+
+void squeeze_by_blocks(FILE *in, FILE *out) {
+    static block_input input;
+    static block_output output;
+    block_input_start(&input, in, block_size_for_test);
+    block_output_start(&output, out);
+    tabsqueeze_blocks(&input, &output);
+    block_output_flush(&output);
+}
+
+std::string run_routine(void (*routine)(FILE *, FILE *), const std::string &text, int width,
+                        bool all = false) {
+    tab_width = width;
+    all_blanks = all;
+    FILE *in = stream_of(text);
+    FILE *out = tmpfile();
+    routine(in, out);
+    std::string result = contents_of(out);
+    fclose(in);
+    fclose(out);
+    tab_width = 8;
+    all_blanks = false;
+    return result;
+}
+
+// Text thick with runs of blanks of every shape, mixed with the generic generator's pieces
+// (multi-byte, overlong, malformed and cut sequences), so runs meet every kind of neighbour.
+std::string blank_heavy_text(std::mt19937 &rng, std::size_t length) {
+    static const std::vector<std::string> pieces = {
+        " ",   "  ",   "\t", " \t", "\t ",     "       ",  "        ",     "\n",       "\n",
+        "\n ", "\t\n", "\r", "x",   "abcdefg", "\xc3\xa9", "\xe2\x82\xac", "\xc0\xa0", "\xc0\x89"};
+    std::string text;
+    while (text.size() < length) {
+        if (rng() % 4 == 0)
+            text += generated_text(rng, 1 + rng() % 6);
+        else
+            text += pieces[rng() % pieces.size()];
+    }
+    return text;
+}
+
+// Lines as in code and prose, long enough for the word-at-a-time paths: indentation of every
+// shape, words with single and double spaces and the odd tab, multi-byte runes, and now and
+// then a rune that the codec rewrites or that is a blank in disguise.
+std::string indented_text(std::mt19937 &rng, std::size_t length) {
+    static const std::vector<std::string> indents = {"",
+                                                     "",
+                                                     "\t",
+                                                     "\t\t",
+                                                     " ",
+                                                     "  ",
+                                                     "    ",
+                                                     "        ",
+                                                     "         ",
+                                                     "\t   ",
+                                                     "\t        ",
+                                                     "  \t",
+                                                     "\t\t\t\t\t\t\t\t\t",
+                                                     std::string(20, ' ')};
+    static const std::vector<std::string> words = {"int",
+                                                   "x",
+                                                   "return",
+                                                   "caf\xc3\xa9",
+                                                   "\xe2\x82\xac",
+                                                   "\xe4\xb8\xad\xe6\x96\x87",
+                                                   "\xd0\xb4\xd0\xb0",
+                                                   "\xe1\x80\x80",
+                                                   "\xc2\xa0",
+                                                   "\xc2\x80",
+                                                   "/*",
+                                                   "a,"};
+    static const std::vector<std::string> gaps = {" ", " ", " ", "  ", "\t", "   \t"};
+    static const std::vector<std::string> rare = {
+        std::string(1, '\0'), "\xff", "\xc0\x80", "\xe0\x80\xa0", "\xc0\xa0",
+        "\xc0\x89",           "\xc3", "\xe2\x82", "\r",           "\xf0\x9f\x98\x80",
+        "\xe0\xa4\x85"};
+    std::string text;
+    while (text.size() < length) {
+        text += indents[rng() % indents.size()];
+        for (int n = static_cast<int>(rng() % 12); n > 0; n--) {
+            text += rng() % 64 == 0 ? rare[rng() % rare.size()] : words[rng() % words.size()];
+            if (n > 1 || rng() % 8 == 0) text += gaps[rng() % gaps.size()];
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+const int widths[] = {1, 2, 3, 4, 5, 8, 13};
+
+TEST(Tabsqueeze, EveryRuneKeepsItsColumnOnceExpanded) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 600; round++) {
+        const bool lines = round % 4 == 0;
+        const std::string text =
+            lines ? indented_text(rng, 500 + rng() % 1500) : blank_heavy_text(rng, rng() % 200);
+        const int width = widths[rng() % 7];
+        const bool all = rng() % 2 == 0;
+        block_size_for_test = lines ? 16 + rng() % 2000 : 1 + rng() % 64;
+        const std::string squeezed = run_routine(squeeze_by_blocks, text, width, all);
+        ASSERT_EQ(run_routine(expand_plain, squeezed, width),
+                  run_routine(expand_plain, text, width))
+            << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "");
+    }
+    block_size_for_test = BLOCK_SIZE;
+}
+
+TEST(Tabsqueeze, BlockPathWritesWhatTheRuneRulesWrite) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 600; round++) {
+        const std::string text =
+            round % 2 == 0 ? blank_heavy_text(rng, rng() % 300) : generated_text(rng, rng() % 300);
+        const int width = widths[rng() % 7];
+        const bool all = rng() % 2 == 0;
+        block_size_for_test = 1 + rng() % 20;
+        ASSERT_EQ(run_routine(squeeze_by_blocks, text, width, all),
+                  run_routine(tabsqueeze_plain, text, width, all))
+            << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "") << " block "
+            << block_size_for_test;
+    }
+    block_size_for_test = BLOCK_SIZE;
+}
+
+TEST(Tabsqueeze, WordAtATimePathsWriteWhatTheRuneRulesWrite) {
+    std::mt19937 rng(13);
+    const std::size_t blocks[] = {16, 100, 1000, 4096, BLOCK_SIZE};
+    for (int round = 0; round < 100; round++) {
+        const std::string text = indented_text(rng, 1000 + rng() % 8000);
+        const int width = widths[rng() % 7];
+        const bool all = rng() % 2 == 0;
+        block_size_for_test = blocks[rng() % 5];
+        ASSERT_EQ(run_routine(squeeze_by_blocks, text, width, all),
+                  run_routine(tabsqueeze_plain, text, width, all))
+            << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "") << " block "
+            << block_size_for_test;
+    }
+    block_size_for_test = BLOCK_SIZE;
+}
+
+TEST(Tabsqueeze, BlockPathAgreesAcrossFullSizedBlocks) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 4; round++) {
+        const std::string text = blank_heavy_text(rng, 2 * BLOCK_SIZE + rng() % 1000);
+        const bool all = round % 2 == 0;
+        ASSERT_EQ(run_routine(squeeze_by_blocks, text, 8, all),
+                  run_routine(tabsqueeze_plain, text, 8, all));
+    }
+}
+
+struct e2e_case {
+    std::vector<std::string> args;
+    std::string input;
+    std::string out;
+};
+
+TEST(Tabsqueeze, RunsBecomeTheShortestTabsAndSpaces) {
+    const std::string s7(7, ' '), s8(8, ' ');
+    const std::vector<std::string> a{"-a"};
+    const e2e_case cases[] = {
+        {{}, "  a", "  a"},
+        {{}, " a", " a"},
+        {{}, "\ta", "\ta"},
+        {{}, s8 + "a", "\ta"},
+        {{}, s8 + " a", "\t a"},
+        {{}, " \ta", "\ta"},
+        {{}, "\t \tx", "\t\tx"},
+        {{}, "\t\tx  y", "\t\tx  y"},
+        {{}, "a  b", "a  b"},
+        {{}, "a" + s8 + "b", "a" + s8 + "b"},
+        {a, "a" + s8 + "b", "a\t b"},
+        {a, "a b", "a b"},
+        {a, "a  b", "a  b"},
+        {a, "abcdef  b", "abcdef\tb"},
+        {a, "abcdefg  b", "abcdefg\t b"},
+        {a, "abcdefg\tx", "abcdefg x"},
+        {a, "abcdefg \tx", "abcdefg\t\tx"},
+        {a, "x\t y", "x\t y"},
+        {a, "a b" + s7 + "c", "a b\t  c"},
+        {a, "abc     \n", "abc\t\n"},
+        {{}, "abc     \n", "abc     \n"},
+        {a, "\xc3\xa9" + s7 + "x", "\xc3\xa9\tx"},
+        {{}, "\r" + s8 + "x", "\r" + s8 + "x"},
+        {{}, "    \n", "    \n"},
+        {{}, s8 + "\n", "\t\n"},
+        {{}, s8, "\t"},
+        {{}, "x\n" + s8 + "y\n", "x\n\ty\n"},
+        {{"-t", "4"}, "    x", "\tx"},
+        {{"-t", "4"}, "   x", "   x"},
+        {{"-t", "4"}, "  \t x", "\t x"},
+        {{"-t", "1"}, "  x", "\t\tx"},
+        {{"-t", "1"}, "\tx", " x"},
+        {{}, std::string(1, '\0'), "\xc0\x80"},
+        {{}, "", ""},
+        // A malformed byte is one rune and keeps the bytes after it; a cut sequence is one too.
+        {{}, "\xff\xfe\xfdx", "\xc2\x80\xc2\x80\xc2\x80x"},
+        {{}, "\xc3", "\xc2\x80"},
+        {{}, "\xff        x", "\xc2\x80        x"},
+        {a, "\xff" + s7 + "x", "\xc2\x80\tx"},
+        // Without -a, blanks after the first other rune of a line are copied as they stand.
+        {{}, " \t x  \t y", "\t x  \t y"},
+        {{}, "a\xc0\x89" + s8 + "b", "a\t" + s8 + "b"},
+        // Overlong blanks and newlines act as what they stand for.
+        {{}, "\xc0\x89\xc0\xa0x", "\t x"},
+        {{}, "a\xc0\x8a" + s8 + "b", "a\n\tb"},
+        // One-column runs stay one space; no newline is added at the end.
+        {{"-a", "-t", "2"}, "a\tb", "a b"},
+        {a, "ab   ", "ab   "},
+        {a, "abcdef  ", "abcdef\t"},
+        {{"-at4"}, "ab  x", "ab\tx"},
+        {{"-a", "--"}, "ab      x", "ab\tx"},
+        // Columns past the int range: two stops of the widest width in one run.
+        {{"-a", "-t", "2147483647"}, "a\t\tb", "a\t\tb"},
+        {{"-t", "2147483647"}, "\t\t  x", "\t\t  x"},
+        {{"-t", "2147483647"},
+         "x\n\t\t" + s8 + "y, long enough for words\n",
+         "x\n\t\t" + s8 + "y, long enough for words\n"},
+    };
+    for (const e2e_case &c : cases) {
+        const run_result r = run_tool("tabsqueeze", c.args, c.input);
+        EXPECT_EQ(r.out, c.out) << testing::PrintToString(c.args)
+                                << testing::PrintToString(c.input);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
+TEST(Tabsqueeze, EachInputStartsAtColumnZero) {
+    const std::string a = temp_file("ab");
+    const std::string b = temp_file("        c\n");
+
+    run_result r = run_tool("tabsqueeze", {a, b});
+    EXPECT_EQ(r.out, "ab\tc\n");
+
+    r = run_tool("tabsqueeze", {"-", a, "-"}, "  \tx");
+    EXPECT_EQ(r.out, "\txab");
+    EXPECT_EQ(r.status, 0);
+
+    r = run_tool("tabsqueeze", {a, "nosuch", b});
+    EXPECT_EQ(r.out, "ab");
+    EXPECT_EQ(r.err, "tabsqueeze: unable to open nosuch\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+struct failure_case {
+    std::vector<std::string> args;
+    std::string err;
+    int status;
+};
+
+TEST(Tabsqueeze, OptionsIdentificationAndUsage) {
+    const std::string usage = "usage: tabsqueeze [-v] [-a] [-t tabs] [--] [file ...]\n";
+    const std::string bad_t =
+        "tabsqueeze: -t option must specify a decimal integer greater than zero\n";
+    const failure_case cases[] = {
+        {{"-v"}, "@(#)tabsqueeze\t1.6\n", 0},
+        {{"-a", "-v", "-x"}, "@(#)tabsqueeze\t1.6\n", 0},
+        {{"-x", "-v"}, usage, 1},
+        {{"-t"}, usage, 1},
+        {{"-t", "0"}, bad_t, 1},
+        {{"-t", "abc"}, bad_t, 1},
+        {{"-t", "-3"}, bad_t, 1},
+        {{"-t", "2147483648"}, bad_t, 1},
+        {{"-t", ""}, bad_t, 1},
+        {{"nosuch-file"}, "tabsqueeze: unable to open nosuch-file\n", 1},
+        {{"/"}, "tabsqueeze: unable to read /\n", 1},
+    };
+    for (const failure_case &c : cases) {
+        const run_result r = run_tool("tabsqueeze", c.args, "        x\n");
+        EXPECT_EQ(r.out, "") << testing::PrintToString(c.args);
+        EXPECT_EQ(r.err, c.err) << testing::PrintToString(c.args);
+        EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
+    }
+}
+
+TEST(Tabsqueeze, AFailedWriteIsReported) {
+    const std::string path = temp_file("        x\n");
+    const std::string err = temp_file("");
+    const std::string command =
+        std::string(TOOL_DIR) + "/tabsqueeze " + path + " >/dev/full 2>" + err;
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    FILE *stream = fopen(err.c_str(), "r");
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(contents_of(stream), "tabsqueeze: write error\n");
+    fclose(stream);
+}
+
+} // namespace

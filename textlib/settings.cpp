@@ -1,0 +1,3 @@
+#include "textlib.h"
+
+int tab_width = 8;
