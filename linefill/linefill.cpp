@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 int line_length = 70;
 int tab_width = 8;
@@ -200,11 +201,6 @@ constexpr std::uint64_t HIGHS = 0x8080808080808080;
 constexpr std::uint64_t LANE6 = 0x0080000000000000;
 constexpr std::uint64_t LANE7 = 0x8000000000000000;
 
-// The high bit of each byte of x that is zero.
-inline std::uint64_t zero_bytes(std::uint64_t x) {
-    return ~(((x & ~HIGHS) + ~HIGHS) | x) & HIGHS;
-}
-
 // The number of bytes whose high bit is set in flags.
 inline std::size_t lanes_in(std::uint64_t flags) {
     // One per lane summed into the top byte: a popcount without a library call.
@@ -230,18 +226,23 @@ inline chunk_marks mark_chunk(std::uint64_t x, std::uint64_t called_for, std::ui
     const std::uint64_t bit5 = (x << 2) & HIGHS;
     const std::uint64_t bit4 = (x << 3) & HIGHS;
     const std::uint64_t high = x & HIGHS;
-    m.stops = ~((x & ~HIGHS) + (0x80 - (SPACE + 1)) * ONES) & ~x & HIGHS;
+    // Exact for the first stop only; nothing after it is looked at.
+    m.stops = (x - (SPACE + 1) * ONES) & ~x & HIGHS;
     m.continuation = high & ~bit6;
     m.lead = high & bit6;
     m.lead3 = m.lead & bit5;
-    const std::uint64_t e0 = zero_bytes(x ^ 0xE0 * ONES);
-    m.after_e0 = e0 >> 56;
-    // Continuation bytes stand exactly where the leads before them call for them; C0, C1 and
-    // E0 before 80 to 9F begin overlong forms, F0 to FF never begin a rune.
-    const std::uint64_t misplaced = m.continuation ^ ((m.lead << 8) | (m.lead3 << 16) | called_for);
-    const std::uint64_t overlong =
-        zero_bytes((x & 0xFE * ONES) ^ 0xC0 * ONES) | (((e0 << 8) | after_e0) & ~bit5);
-    m.bad = misplaced | overlong | (m.lead3 & bit4);
+    // Continuation bytes stand exactly where the leads before them call for them, and F0 to FF
+    // never begin a rune.
+    m.bad = (m.continuation ^ ((m.lead << 8) | (m.lead3 << 16) | called_for)) | (m.lead3 & bit4);
+    m.after_e0 = 0;
+    // Leads C0, C1, E0 and E1, whose bits 4 to 1 are clear, are rare enough to be looked at only
+    // when present: C0 and C1 begin overlong forms, and so does E0 before 80 to 9F.
+    const std::uint64_t rare = m.lead & ~(((x & 0x1E * ONES) + 0x1E * ONES) << 2);
+    if ((rare | after_e0) != 0) {
+        const std::uint64_t e0 = rare & bit5 & ~(x << 7);
+        m.after_e0 = e0 >> 56;
+        m.bad |= (rare & ~bit5) | (((e0 << 8) | after_e0) & ~bit5);
+    }
     return m;
 }
 
@@ -256,16 +257,15 @@ const char *scan_word_run(const block_input *in, std::int64_t *runes) {
     if constexpr (std::endian::native == std::endian::little) {
         // Eight bytes a step whatever they hold, so that no step waits for the one before.
         std::uint64_t called_for = 0, after_e0 = 0;
-        std::size_t unfinished = 0; // bytes of a sequence that the chunk before left open
+        chunk_marks last = {}; // of the chunk before
         while (limit - p >= 8) {
             std::uint64_t x;
             std::memcpy(&x, p, sizeof x);
             const chunk_marks m = mark_chunk(x, called_for, after_e0);
-            const std::uint64_t first_stop = m.stops & (~m.stops + 1);
-            // Every bit up to the first stop's lane, or all of them when there is none.
-            const std::uint64_t through_stop = (first_stop << 1) - 1;
-            if ((m.bad & through_stop) != 0) break;
-            if (first_stop != 0) {
+            if ((m.stops | m.bad) != 0) {
+                const std::uint64_t first_stop = m.stops & (~m.stops + 1);
+                // Every bit up to the first stop's lane, or all of them when there is none.
+                if ((m.bad & ((first_stop << 1) - 1)) != 0) break;
                 const std::size_t k = static_cast<std::size_t>(std::countr_zero(first_stop) / 8);
                 *runes = static_cast<std::int64_t>(count + k -
                                                    lanes_in(m.continuation & (first_stop - 1)));
@@ -274,12 +274,13 @@ const char *scan_word_run(const block_input *in, std::int64_t *runes) {
             count += 8 - lanes_in(m.continuation);
             called_for = (m.lead >> 56) | (m.lead3 >> 48);
             after_e0 = m.after_e0;
-            unfinished = (m.lead & LANE7) != 0 ? 1 : (m.lead3 & LANE6) != 0 ? 2 : 0;
+            last = m;
             p += 8;
         }
-        // Back to the lead of a sequence left open, counted already as a rune.
-        if (unfinished != 0) {
-            p -= unfinished;
+        // Back to the lead of a sequence that the last chunk left open, counted already as a rune.
+        const std::size_t open = (last.lead & LANE7) != 0 ? 1 : (last.lead3 & LANE6) != 0 ? 2 : 0;
+        if (open != 0) {
+            p -= open;
             count--;
         }
     }
@@ -347,6 +348,7 @@ void begin_word(word_place *place, block_output *out) {
 
 void add_word_bytes(word_place *place, block_output *out, const char *bytes, std::size_t n,
                     std::int64_t runes) {
+    if (n == 0) return;
     if (place->holding && place->runes + runes > place->room) {
         // Too long for the open line whatever follows: the word opens the next one.
         put_newline(out);

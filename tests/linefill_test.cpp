@@ -82,6 +82,55 @@ TEST(Linefill, BlockPathAgreesOnWordsLongerThanABlock) {
     }
 }
 
+// Words of every multi-byte form, well-formed, overlong or malformed, at every offset from
+// the start of a word, so that each form meets each lane of the eight-byte scan.
+TEST(Linefill, BlockPathAgreesOnEveryMultiByteFormInLongWords) {
+    const std::vector<std::string> forms = {"a",
+                                            "\xc3\xa9",
+                                            "\xe4\xb8\x80",
+                                            "\xe0\xa0\x80",
+                                            "\xe0\xbf\xbf",
+                                            "\xe1\x80\x80",
+                                            "\xe1\xbf\xbf",
+                                            "\xed\xa0\x80",
+                                            "\xef\xbf\xbf",
+                                            "\xc2\x80",
+                                            "\xdf\xbf",
+                                            "\xc1\xbf",
+                                            "\xc0\x80",
+                                            "\xc0\xa0",
+                                            "\xc0\x8a",
+                                            "\xe0\x80\x80",
+                                            "\xe0\x9f\xbf",
+                                            "\xe0\x80\xa0",
+                                            "\xf0\x9f\x98\x80",
+                                            "\x80",
+                                            "\xbf",
+                                            "\xe1\x80",
+                                            "\xc3",
+                                            "\xff",
+                                            "\r",
+                                            std::string(1, '\0')};
+    std::mt19937 rng(17);
+    std::string text;
+    while (text.size() < 3 * BLOCK_SIZE) {
+        const std::size_t lead_in = rng() % 8;
+        for (std::size_t i = 0; i < lead_in; i++)
+            text += "x\xe4\xb8\x80"[rng() % 2 == 0 ? 0 : 1];
+        const std::size_t pieces = 1 + rng() % 40;
+        for (std::size_t i = 0; i < pieces; i++) {
+            // Mostly well-formed, so that runs long enough for the scan are common.
+            text += rng() % 4 != 0 ? forms[rng() % 11] : forms[rng() % forms.size()];
+        }
+        text += " \t\n  "[rng() % 5];
+    }
+    for (const int length : {8, 30, 70, 500}) {
+        ASSERT_EQ(fill_with(fill_by_blocks, {text, text.substr(0, 1000)}, length, 8),
+                  fill_with(linefill_plain, {text, text.substr(0, 1000)}, length, 8))
+            << " -l " << length;
+    }
+}
+
 // The runes of text as the tool reads them.
 std::vector<int> runes_of(const std::string &text) {
     FILE *in = stream_of(text);
