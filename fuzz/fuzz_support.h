@@ -1,0 +1,75 @@
+// Helpers shared by the fuzz targets: options taken from the front of the input, the input as a
+// file with a descriptor, output captured in memory, and failures that libFuzzer records.
+#ifndef FUZZ_FUZZ_SUPPORT_H
+#define FUZZ_FUZZ_SUPPORT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+// The bytes not yet taken as options.
+struct fuzz_bytes {
+    const std::uint8_t *data;
+    std::size_t size;
+};
+
+// The next byte as an option value, or 0 once the input is used up.
+inline unsigned take_byte(fuzz_bytes *in) {
+    if (in->size == 0) return 0;
+    in->size--;
+    return *in->data++;
+}
+
+// A stream that reads exactly these bytes through stdio.
+inline FILE *memory_input(const std::uint8_t *data, std::size_t size) {
+    static std::uint8_t nothing;
+    void *const bytes = size == 0 ? &nothing : const_cast<std::uint8_t *>(data);
+    FILE *const stream = fmemopen(bytes, size, "r");
+    if (stream == nullptr) std::abort();
+    return stream;
+}
+
+// One temporary file, refilled for each input, for the readers that read(2) its descriptor. The
+// stream itself is never read through stdio, so it holds no buffered bytes or end-of-file mark.
+inline FILE *file_holding(const std::uint8_t *data, std::size_t size) {
+    static FILE *const file = tmpfile();
+    if (file == nullptr) std::abort();
+    const int fd = fileno(file);
+    if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != static_cast<ssize_t>(size) ||
+        lseek(fd, 0, SEEK_SET) != 0) {
+        std::abort();
+    }
+    return file;
+}
+
+// Output written to a stream, kept in memory.
+struct captured {
+    char *data;
+    std::size_t size;
+    FILE *stream;
+};
+
+inline void capture_start(captured *c) {
+    c->data = nullptr;
+    c->size = 0;
+    c->stream = open_memstream(&c->data, &c->size);
+    if (c->stream == nullptr) std::abort();
+}
+
+inline std::string capture_end(captured *c) {
+    fclose(c->stream);
+    std::string bytes(c->data, c->size);
+    free(c->data);
+    return bytes;
+}
+
+// A broken rule: says which and where, then aborts so that libFuzzer keeps the input.
+[[noreturn]] inline void fuzz_fail(const char *rule, std::size_t offset) {
+    std::fprintf(stderr, "broken rule: %s (input offset %zu)\n", rule, offset);
+    std::abort();
+}
+
+#endif
