@@ -146,57 +146,43 @@ bool is_verbatim(const piece &p, unsigned below) {
     return is_shortest(p);
 }
 
-// plain_prefix at a rune boundary with a whole stride after it. Its run must be whole verbatim
-// pieces of bytes 0x0B and up; it ends at a piece that needs a closer look (reported as a stop),
-// at a sequence that the stride's end cuts (either way, as the next stride decides it), or early
-// at a lead byte C2 or E0 (reported as a stop), and nowhere else.
-void check_plain_prefix(const std::uint8_t *data, const std::vector<piece> &pieces,
-                        std::size_t first) {
+// scan_chunk at a rune boundary with a whole chunk after it. Its plain text must be whole
+// verbatim pieces of bytes 0x09 and up; it ends at a piece that needs a closer look (reported as
+// a stop), at a sequence that the chunk's end cuts (either way, as the next chunk decides it), or
+// early at a lead byte C2 or E0 (reported as a stop), and nowhere else. Its masks are exact.
+void check_scan_chunk(const std::uint8_t *data, const std::vector<piece> &pieces,
+                      std::size_t first) {
     const std::size_t start = pieces[first].at;
-    const std::size_t stride_end = start + PLAIN_STRIDE;
-    std::int64_t runes = 0;
-    bool stopped = false;
-    const std::size_t length =
-        plain_prefix(reinterpret_cast<const char *>(data + start), &runes, &stopped);
-    const std::size_t at = start + length;
-    std::size_t i = first;
-    for (; i < pieces.size() && pieces[i].at < at; i++) {
-        if (!is_verbatim(pieces[i], 0x0B) || pieces[i].at + pieces[i].length > at) {
-            fuzz_fail("plain_prefix passes only whole pieces of plain text", pieces[i].at);
+    const std::size_t chunk_end = start + SCAN_CHUNK;
+    chunk_scan scan;
+    scan_chunk(reinterpret_cast<const char *>(data + start), &scan);
+    for (std::size_t b = 0; b < SCAN_CHUNK; b++) {
+        const unsigned byte = data[start + b];
+        const auto bit = [&](std::uint64_t mask) { return ((mask >> b) & 1) != 0; };
+        if (bit(scan.continuation) != continues(byte) || bit(scan.tabs) != (byte == 0x09) ||
+            bit(scan.newlines) != (byte == 0x0A) || bit(scan.spaces) != (byte == 0x20)) {
+            fuzz_fail("scan_chunk marks each byte's class", start + b);
         }
     }
-    if (runes != static_cast<std::int64_t>(i - first)) {
-        fuzz_fail("plain_prefix counts the runes it passes", start);
+    const std::size_t at = start + scan.plain;
+    std::size_t i = first;
+    for (; i < pieces.size() && pieces[i].at < at; i++) {
+        if (!is_verbatim(pieces[i], 0x09) || pieces[i].at + pieces[i].length > at) {
+            fuzz_fail("scan_chunk passes only whole pieces of plain text", pieces[i].at);
+        }
     }
-    if (at == stride_end) {
-        if (stopped) fuzz_fail("plain_prefix reports no stop at the stride's end", start);
+    if (at == chunk_end) {
+        if (scan.stopped) fuzz_fail("scan_chunk reports no stop at the chunk's end", start);
         return;
     }
-    bool cut = announced(data[at]) > stride_end - at;
-    for (std::size_t b = at + 1; cut && b < stride_end; b++)
+    bool cut = announced(data[at]) > chunk_end - at;
+    for (std::size_t b = at + 1; cut && b < chunk_end; b++)
         cut = continues(data[b]);
     if (cut) return;
-    if (!stopped) fuzz_fail("plain_prefix reports a stop before the stride's end", at);
-    if (is_verbatim(pieces[i], 0x0B) && data[at] != 0xC2 && data[at] != 0xE0) {
-        fuzz_fail("plain_prefix passes all plain text inside the stride", at);
+    if (!scan.stopped) fuzz_fail("scan_chunk reports a stop before the chunk's end", at);
+    if (is_verbatim(pieces[i], 0x09) && data[at] != 0xC2 && data[at] != 0xE0) {
+        fuzz_fail("scan_chunk passes all plain text inside the chunk", at);
     }
-}
-
-// skip_verbatim from the start: it must stop exactly at the first piece that is not verbatim.
-void check_skip_verbatim(const std::uint8_t *data, std::size_t size,
-                         const std::vector<piece> &pieces) {
-    const unsigned below = 1 + data[size - 1] % 0x80u;
-    std::int64_t runes = 5;
-    const char *const bytes = reinterpret_cast<const char *>(data);
-    const char *const stop = skip_verbatim(bytes, bytes + size, below, &runes);
-    std::size_t i = 0;
-    while (i < pieces.size() && is_verbatim(pieces[i], below))
-        i++;
-    const std::size_t expected = i < pieces.size() ? pieces[i].at : size;
-    if (static_cast<std::size_t>(stop - bytes) != expected) {
-        fuzz_fail("skip_verbatim stops at the first piece that is not verbatim", expected);
-    }
-    if (runes != 5 + static_cast<std::int64_t>(i)) fuzz_fail("skip_verbatim adds its runes", 0);
 }
 
 } // namespace
@@ -208,8 +194,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size == 0) return 0;
     check_take(data, size, pieces);
     check_block_reader(data, size, pieces);
-    for (std::size_t i = 0; i < pieces.size() && size - pieces[i].at >= PLAIN_STRIDE; i++)
-        check_plain_prefix(data, pieces, i);
-    check_skip_verbatim(data, size, pieces);
+    for (std::size_t i = 0; i < pieces.size() && size - pieces[i].at >= SCAN_CHUNK; i++)
+        check_scan_chunk(data, pieces, i);
     return 0;
 }

@@ -103,18 +103,3 @@ int u8_take(rune16 *dst, const char *src, std::size_t n) {
     *dst = value3(b0, byte_at(src, 1), byte_at(src, 2));
     return 3;
 }
-
-const char *skip_verbatim(const char *p, const char *end, unsigned below, std::int64_t *runes) {
-    std::int64_t count = 0;
-    for (;;) {
-        const char *const ascii_end = skip_plain(p, end, below);
-        count += ascii_end - p;
-        p = ascii_end;
-        const std::size_t width = verbatim_width(p, end);
-        if (width == 0) break;
-        p += width;
-        count++;
-    }
-    *runes += count;
-    return p;
-}

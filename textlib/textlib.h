@@ -118,19 +118,6 @@ inline const char *skip_plain(const char *p, const char *end, unsigned below) {
     return p;
 }
 
-// The width of the sequence at p when it is a two- or three-byte rune that the codec writes
-// back byte for byte (shortest form, not U+0080) and lies wholly before end; else 0.
-inline std::size_t verbatim_width(const char *p, const char *end) {
-    const auto byte = [p](int i) { return static_cast<unsigned char>(p[i]); };
-    const auto continues = [&byte](int i) { return (byte(i) & 0xC0) == 0x80; };
-    if (end - p < 2 || !continues(1)) return 0;
-    // C0 and C1 only lead overlong forms, C2 80 is U+0080, and E0 needs A0 or more.
-    if (byte(0) >= 0xC2 && byte(0) <= 0xDF) return byte(0) != 0xC2 || byte(1) != 0x80 ? 2 : 0;
-    if (byte(0) >= 0xE0 && byte(0) <= 0xEF && end - p >= 3 && continues(2)) {
-        return byte(0) != 0xE0 || byte(1) >= 0xA0 ? 3 : 0;
-    }
-    return 0;
-}
 
 // ---- Chunk scanning for fast paths ----
 
@@ -253,11 +240,6 @@ inline void scan_chunk(const char *p, chunk_scan *scan) {
     scan->plain = plain;
 }
 
-// Skips, from p up to end, the runes that the codec writes back byte for byte and that take
-// one column: bytes from `below` to 0x7F, and whole two- and three-byte sequences in their
-// shortest form other than U+0080. Adds the runes skipped to *runes and returns where it
-// stopped: at end, or at a byte that needs a closer look (which may be a sequence cut by end).
-const char *skip_verbatim(const char *p, const char *end, unsigned below, std::int64_t *runes);
 
 // ---- Diagnostics and decimal parsers ----
 
