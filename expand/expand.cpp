@@ -145,12 +145,5 @@ void expand_blocks(block_input *in, block_output *out) {
 }
 
 void expand_file(const char *name) {
-    FILE *stream = input_open(name);
-    static block_input in;
-    static block_output out;
-    block_input_start(&in, stream);
-    block_output_start(&out, stdout);
-    expand_blocks(&in, &out);
-    block_output_flush(&out);
-    block_input_close(&in, name);
+    block_filter_file(name, expand_blocks);
 }

@@ -461,12 +461,5 @@ void tabsqueeze_blocks(block_input *in, block_output *out) {
 }
 
 void tabsqueeze_file(const char *name) {
-    FILE *stream = input_open(name);
-    static block_input in;
-    static block_output out;
-    block_input_start(&in, stream);
-    block_output_start(&out, stdout);
-    tabsqueeze_blocks(&in, &out);
-    block_output_flush(&out);
-    block_input_close(&in, name);
+    block_filter_file(name, tabsqueeze_blocks);
 }

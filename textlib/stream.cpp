@@ -128,3 +128,15 @@ void block_output_repeat(block_output *out, char byte, std::uint64_t count) {
         count -= n;
     }
 }
+
+void block_filter_file(const char *name, void (*routine)(block_input *in, block_output *out)) {
+    // Static: the buffers are too large for the stack of a small thread, and one run holds one
+    // input at a time.
+    static block_input in;
+    static block_output out;
+    block_input_start(&in, input_open(name));
+    block_output_start(&out, stdout);
+    routine(&in, &out);
+    block_output_flush(&out);
+    block_input_close(&in, name);
+}

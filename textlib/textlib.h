@@ -74,6 +74,10 @@ void block_output_flush(block_output *out);
 void block_output_bytes(block_output *out, const char *bytes, std::size_t n);
 void block_output_repeat(block_output *out, char byte, std::uint64_t count);
 
+// A filter's per-file routine: opens the named input, runs routine from it to standard output,
+// writes out what is left and closes the input by the frame's rules.
+void block_filter_file(const char *name, void (*routine)(block_input *in, block_output *out));
+
 inline void block_output_byte(block_output *out, char byte) {
     if (out->used == BLOCK_SIZE) block_output_flush(out);
     out->data[out->used++] = byte;
