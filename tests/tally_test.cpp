@@ -1,0 +1,305 @@
+#include "support.h"
+#include "tally.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace std::string_literals;
+
+static bool operator==(const tally_counts &a, const tally_counts &b) {
+    return a.lines == b.lines && a.words == b.words && a.runes == b.runes && a.broken == b.broken &&
+           a.bytes == b.bytes;
+}
+
+static std::ostream &operator<<(std::ostream &os, const tally_counts &c) {
+    return os << c.lines << ' ' << c.words << ' ' << c.runes << ' ' << c.broken << ' ' << c.bytes;
+}
+
+namespace {
+
+tally_counts plain_counts(const std::string &text) {
+    FILE *in = stream_of(text);
+    const tally_counts c = tally_plain(in);
+    fclose(in);
+    return c;
+}
+
+tally_counts block_counts(const std::string &text, std::size_t block = BLOCK_SIZE) {
+    static block_input input;
+    FILE *in = stream_of(text);
+    block_input_start(&input, in, block);
+    const tally_counts c = tally_blocks(&input);
+    EXPECT_FALSE(input.failed);
+    fclose(in);
+    return c;
+}
+
+// The counts of the runes that rune_fgetc reads, which every tool must agree with.
+tally_counts rune_stream_counts(const std::string &text) {
+    FILE *in = stream_of(text);
+    tally_counts c{0, 0, 0, 0, text.size()};
+    for (int r; (r = rune_fgetc(in)) != -1;) {
+        c.runes++;
+        if (r == RUNE_BAD) c.broken++;
+        if (r == '\n') c.lines++;
+    }
+    fclose(in);
+    return c;
+}
+
+struct count_case {
+    std::string input;
+    tally_counts counts; // lines, words, runes, broken, bytes
+};
+
+TEST(Tally, CountsLinesWordsRunesMalformedSequencesAndBytes) {
+    const count_case cases[] = {
+        {"", {0, 0, 0, 0, 0}},
+        {"hello world\n", {1, 2, 12, 0, 12}},
+        {"a", {0, 1, 1, 0, 1}},
+        {"\n\n", {2, 0, 2, 0, 2}},
+        {" a  b \t c\n", {1, 3, 10, 0, 10}},
+        {"one two  three\tfour\nfive six seven eight nine\n", {2, 9, 46, 0, 46}},
+        {"\xc3\xa9t\xc3\xa9\n", {1, 1, 4, 0, 6}},
+        {"aaaaaaaa\xc3\xa9 bbbbbbbb\n", {1, 2, 19, 0, 20}},
+        {"a\r\nb\r\n", {2, 2, 6, 0, 6}},
+        {"a\tb\vc\fd", {0, 2, 7, 0, 7}},
+        {"\xe3\x80\x80"
+         "a b",
+         {0, 2, 4, 0, 6}},
+        {"\xef\xbb\xbfx", {0, 1, 2, 0, 4}},
+        {"\0"s, {0, 1, 1, 0, 1}},
+        {"a\0 \0b"s, {0, 2, 5, 0, 5}},
+        {"\xed\xa0\x80", {0, 1, 1, 0, 3}},
+        // Overlong forms count as their values.
+        {"\xc0\x8a", {1, 0, 1, 0, 2}},
+        {"\xc0\xa0"
+         "a",
+         {0, 1, 2, 0, 3}},
+        {"a\xc0\x89"
+         "b",
+         {0, 2, 3, 0, 4}},
+        {"x\xe0\x80\xa0y", {0, 2, 3, 0, 5}},
+        // A malformed sequence ends at the first byte that cannot continue it, which is
+        // counted afresh; it neither makes nor splits a word.
+        {"x\xff\xff\xffy", {0, 1, 5, 3, 5}},
+        {" \xff\xff\xff ", {0, 0, 5, 3, 5}},
+        {"\xc3"
+         "ab\n",
+         {1, 1, 4, 1, 4}},
+        {"a\xff b", {0, 2, 4, 1, 4}},
+        {"\xe2\x82"
+         "ab",
+         {0, 1, 3, 1, 4}},
+        // U+0080 is never accepted, in either of its forms.
+        {"\xc2\x80\n", {1, 0, 2, 1, 3}},
+        {"\xe0\x82\x80\n", {1, 0, 2, 1, 4}},
+        {"\xf0\x9f\x98\x80\n", {1, 0, 5, 4, 5}},
+        {"\xf0\x9f\x98\x80"
+         "ab\n",
+         {1, 1, 7, 4, 7}},
+        // A sequence cut by the end of input is one malformed sequence.
+        {"\xc3", {0, 0, 1, 1, 1}},
+        {"\xc3"
+         "a",
+         {0, 1, 2, 1, 2}},
+        {"ab\n\xff", {1, 1, 4, 1, 4}},
+        {"\xff\n", {1, 0, 2, 1, 2}},
+        {"\xe2\x82", {0, 0, 1, 1, 2}},
+        {"word\xe2\x82", {0, 1, 5, 1, 6}},
+    };
+    for (const count_case &c : cases) {
+        const std::string shown = testing::PrintToString(c.input);
+        EXPECT_EQ(plain_counts(c.input), c.counts) << shown;
+        EXPECT_EQ(block_counts(c.input), c.counts) << shown;
+        EXPECT_EQ(block_counts(c.input, 1), c.counts) << shown;
+    }
+}
+
+TEST(Tally, RunesAndMalformedSequencesAreThoseOfTheRuneStream) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 400; round++) {
+        const std::string text = generated_text(rng, rng() % 200);
+        const tally_counts expected = rune_stream_counts(text);
+        for (const tally_counts &got : {plain_counts(text), block_counts(text)}) {
+            EXPECT_EQ(got.runes, expected.runes) << testing::PrintToString(text);
+            EXPECT_EQ(got.broken, expected.broken) << testing::PrintToString(text);
+            EXPECT_EQ(got.lines, expected.lines) << testing::PrintToString(text);
+            EXPECT_EQ(got.bytes, expected.bytes) << testing::PrintToString(text);
+        }
+    }
+}
+
+// Long runs of ASCII, so that the word-at-a-time path meets separators at every offset.
+std::string mostly_ascii(std::mt19937 &rng, std::size_t length) {
+    std::string text = generated_text(rng, length);
+    for (char &ch : text) {
+        if (rng() % 16 != 0) ch = static_cast<char>(ch & 0x7F);
+    }
+    return text;
+}
+
+TEST(Tally, BlockPathCountsWhatTheByteRulesCount) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 600; round++) {
+        const std::size_t length = rng() % 300;
+        const std::string text =
+            round % 2 == 0 ? generated_text(rng, length) : mostly_ascii(rng, length);
+        const std::size_t block = 1 + rng() % 20;
+        ASSERT_EQ(block_counts(text, block), plain_counts(text))
+            << testing::PrintToString(text) << " block " << block;
+    }
+}
+
+TEST(Tally, BlockPathAgreesAcrossFullSizedBlocks) {
+    std::mt19937 rng(13);
+    for (int round = 0; round < 2; round++) {
+        const std::string text = mostly_ascii(rng, 2 * BLOCK_SIZE + rng() % 1000);
+        ASSERT_EQ(block_counts(text), plain_counts(text));
+    }
+}
+
+// What print_counts writes to standard output with the given counts selected.
+std::string printed(const std::string &flags, const tally_counts &c, const char *name) {
+    show_lines = flags.find('l') != std::string::npos;
+    show_words = flags.find('w') != std::string::npos;
+    show_runes = flags.find('r') != std::string::npos;
+    show_broken = flags.find('b') != std::string::npos;
+    show_bytes = flags.find('c') != std::string::npos;
+    fflush(stdout);
+    FILE *capture = tmpfile();
+    const int saved = dup(STDOUT_FILENO);
+    dup2(fileno(capture), STDOUT_FILENO);
+    print_counts(c.lines, c.words, c.runes, c.broken, c.bytes, name);
+    fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    std::string out = contents_of(capture);
+    fclose(capture);
+    show_lines = show_words = show_runes = show_broken = show_bytes = false;
+    return out;
+}
+
+TEST(Tally, PrintsSelectedCountsInFixedOrderInFieldsThatWiden) {
+    const tally_counts small{1, 2, 3, 4, 5};
+    EXPECT_EQ(printed("lwrbc", small, "a.txt"),
+              "         1         2         3         4         5 a.txt\n");
+    EXPECT_EQ(printed("cl", small, "-"), "         1         5\n");
+    EXPECT_EQ(printed("b", small, "--"), "         4 --\n");
+    EXPECT_EQ(printed("w", small, ""), "         2 \n");
+    EXPECT_EQ(printed("l", {999999999, 0, 0, 0, 0}, "-"), " 999999999\n");
+    EXPECT_EQ(printed("lc", {1234567890, 0, 0, 0, 7}, "total"), " 1234567890         7 total\n");
+    EXPECT_EQ(printed("r", {0, 0, UINT64_MAX, 0, 0}, "big"), " 18446744073709551615 big\n");
+}
+
+struct e2e_case {
+    std::vector<std::string> args;
+    std::string input;
+    std::string out;
+};
+
+TEST(Tally, OptionsSelectCountsWhateverTheirOrder) {
+    const std::string text = "hello world\n";
+    const std::string lwc = "         1         2        12\n";
+    const std::string lc = "         1        12\n";
+    const e2e_case cases[] = {
+        {{}, text, lwc},
+        {{"-"}, text, lwc},
+        {{"--"}, text, lwc},
+        {{"--", "-"}, text, lwc},
+        {{"-c", "-l"}, text, lc},
+        {{"-l", "-c"}, text, lc},
+        {{"-cl"}, text, lc},
+        {{"-c", "-l", "-c"}, text, lc},
+        {{"-b"}, text, "         0\n"},
+        {{"-r"}, text, "        12\n"},
+        {{"-lwrbc"}, text, "         1         2        12         0        12\n"},
+        {{"-rb"}, "x\xff\xff\xffy\xe2\x82", "         6         4\n"},
+        {{}, "", "         0         0         0\n"},
+    };
+    for (const e2e_case &c : cases) {
+        const run_result r = run_tool("tally", c.args, c.input);
+        EXPECT_EQ(r.out, c.out) << testing::PrintToString(c.args);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
+struct failure_case {
+    std::vector<std::string> args;
+    std::string err;
+    int status;
+};
+
+TEST(Tally, IdentificationUsageAndInputsThatFail) {
+    const std::string usage = "usage: tally [-v] [-lwrbc] [--] [file ...]\n";
+    const failure_case cases[] = {
+        {{"-v"}, "@(#)tally\t1.6\n", 0},
+        {{"-v", "-x"}, "@(#)tally\t1.6\n", 0},
+        {{"-l", "-v"}, "@(#)tally\t1.6\n", 0},
+        {{"-x", "-v"}, usage, 1},
+        {{"-lx"}, usage, 1},
+        {{"nosuch-file"}, "tally: unable to open nosuch-file\n", 1},
+        {{"/"}, "tally: unable to read /\n", 1},
+    };
+    for (const failure_case &c : cases) {
+        const run_result r = run_tool("tally", c.args, "x\n");
+        EXPECT_EQ(r.out, "") << testing::PrintToString(c.args);
+        EXPECT_EQ(r.err, c.err) << testing::PrintToString(c.args);
+        EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
+    }
+}
+
+TEST(Tally, OneLinePerInputAndATotalAfterTwoOrMore) {
+    const std::string a = temp_file("x\n");
+    const std::string b = temp_file("y z\n");
+    const std::string line_a = "         1         1         2 " + a + "\n";
+    const std::string line_b = "         1         2         4 " + b + "\n";
+
+    run_result r = run_tool("tally", {a, b});
+    EXPECT_EQ(r.out, line_a + line_b + "         2         3         6 total\n");
+    EXPECT_EQ(r.status, 0);
+
+    r = run_tool("tally", {a});
+    EXPECT_EQ(r.out, line_a);
+
+    // "-" is an operand like any other, and a name given twice counts twice.
+    r = run_tool("tally", {a, "-"}, "y z\n");
+    EXPECT_EQ(r.out, line_a + "         1         2         4\n" +
+                         "         2         3         6 total\n");
+    r = run_tool("tally", {a, a});
+    EXPECT_EQ(r.out, line_a + line_a + "         2         2         4 total\n");
+
+    // Standard input, once ended, yields nothing more.
+    r = run_tool("tally", {"-c", "-", "-"}, "abc");
+    EXPECT_EQ(r.out, "         3\n         0\n         3 total\n");
+
+    // Operands end the options.
+    r = run_tool("tally", {a, "-l"});
+    EXPECT_EQ(r.out, line_a);
+    EXPECT_EQ(r.err, "tally: unable to open -l\n");
+    EXPECT_EQ(r.status, 1);
+
+    // What was printed for earlier inputs stays; the failed one and the total never appear.
+    r = run_tool("tally", {a, "nosuch", b});
+    EXPECT_EQ(r.out, line_a);
+    EXPECT_EQ(r.err, "tally: unable to open nosuch\n");
+    EXPECT_EQ(r.status, 1);
+
+    r = run_tool("tally", {a, "/", b});
+    EXPECT_EQ(r.out, line_a);
+    EXPECT_EQ(r.err, "tally: unable to read /\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST(Tally, AFailedWriteIsReported) {
+    const std::string path = temp_file("a b\n");
+    const std::string command =
+        std::string(TOOL_DIR) + "/tally " + path + " >/dev/full 2>/dev/null";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+} // namespace
