@@ -122,7 +122,6 @@ inline const char *skip_plain(const char *p, const char *end, unsigned below) {
     return p;
 }
 
-
 // ---- Chunk scanning for fast paths ----
 
 // The bytes that one scan_chunk looks at.
@@ -243,7 +242,6 @@ inline void scan_chunk(const char *p, chunk_scan *scan) {
     }
     scan->plain = plain;
 }
-
 
 // ---- Diagnostics and decimal parsers ----
 
