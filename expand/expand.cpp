@@ -4,9 +4,6 @@
 
 namespace {
 
-constexpr int TAB = 9;
-constexpr int NEWLINE = 10;
-
 // Spaces from column up to the next tab stop: a full tab_width when column lies on one. A mask
 // serves the usual power-of-two widths, where a 64-bit division would cost more than the copy.
 inline std::int64_t spaces_to_stop(std::int64_t column) {

@@ -13,13 +13,6 @@ rune_string word = {nullptr, 0, 0};
 
 namespace {
 
-constexpr int TAB = 9;
-constexpr int NEWLINE = 10;
-constexpr int SPACE = 32;
-
-inline bool is_blank(int r) {
-    return r == SPACE || r == TAB;
-}
 inline bool is_word_rune(int r) {
     return r != -1 && r != NEWLINE && !is_blank(r);
 }

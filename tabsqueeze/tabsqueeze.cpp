@@ -4,14 +4,6 @@ bool all_blanks = false;
 
 namespace {
 
-constexpr int TAB = 9;
-constexpr int NEWLINE = 10;
-constexpr int SPACE = 32;
-
-inline bool is_blank(int r) {
-    return r == SPACE || r == TAB;
-}
-
 // Whether a blank at this column would begin a run: without -a only a line's leading one does.
 inline bool blanks_start_runs(std::int64_t column) {
     return all_blanks || column == 0;

@@ -18,10 +18,6 @@ std::uint64_t total_bytes = 0;
 
 namespace {
 
-constexpr rune16 TAB = 9;
-constexpr rune16 NEWLINE = 10;
-constexpr rune16 SPACE = 32;
-
 // A malformed sequence is a rune, but it neither begins, ends nor splits a word.
 inline void count_rune(tally_counts *c, rune16 r, bool *between_words) {
     c->runes++;

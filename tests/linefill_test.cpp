@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int NEWLINE = 10;
-
 std::size_t block_size_for_test = BLOCK_SIZE;
 
 void fill_by_blocks(FILE *in, FILE *out) {

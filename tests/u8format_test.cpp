@@ -142,10 +142,10 @@ TEST(U8Format, MixedConversionsTakeTheirArgumentsInOrder) {
 }
 
 TEST(U8Format, ConversionsAtTheBufferLimitsAreExactAndBeyondThemCut) {
-    // 1020 digits fill the spec buffer exactly, with the modifier, the letter and 00.
-    const std::string widest_spec = "%" + std::string(1019, '0') + "5ld";
+    // 1020 digits fill the conversion buffer exactly, with the modifier, the letter and 00.
+    const std::string widest_conversion = "%" + std::string(1019, '0') + "5ld";
     char *dst = destination(64);
-    EXPECT_EQ(u8_snprintf(dst, 64, widest_spec.c_str(), 42L), 5);
+    EXPECT_EQ(u8_snprintf(dst, 64, widest_conversion.c_str(), 42L), 5);
     EXPECT_EQ(std::string(dst), "00042");
 
     // Past 1020 digits only the first 1020 are kept; the rest are still stepped over.

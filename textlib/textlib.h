@@ -15,6 +15,15 @@
 
 // ---- Codec: UTF-8 of one to three bytes, 16-bit runes ----
 
+// The runes the filters treat apart: blanks are tab and space, and no other rune.
+constexpr int TAB = 9;
+constexpr int NEWLINE = 10;
+constexpr int SPACE = 32;
+
+inline bool is_blank(int r) {
+    return r == SPACE || r == TAB;
+}
+
 using rune16 = std::uint16_t;
 
 // Every malformed sequence reads as this one rune; no encoding of U+0080 is ever accepted.

@@ -5,10 +5,10 @@
 namespace {
 
 // Room for one rebuilt numeric conversion and for the text it makes.
-constexpr int SPEC_SIZE = 1024;
+constexpr int CONVERSION_SIZE = 1024;
 constexpr int NUMBER_SIZE = 1024;
-// "%", the digits, a modifier, a letter and 00 must fit the spec buffer.
-constexpr int MAX_DIGITS = SPEC_SIZE - 4;
+// "%", the digits, a modifier, a letter and 00 must fit the conversion buffer.
+constexpr int MAX_DIGITS = CONVERSION_SIZE - 4;
 
 struct output {
     char *dst;
@@ -42,12 +42,12 @@ inline bool is_digit(char b) {
 
 // Formats one value with the rebuilt conversion, bounded by the number buffer, so a width
 // beyond it is cut; a value the platform cannot format at all yields no text.
-template <typename T> void format_number(char (&number)[NUMBER_SIZE], const char *spec, T value) {
+template <typename T> void format_number(char (&number)[NUMBER_SIZE], const char *conversion, T value) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    // The spec is built here from "%", digits, at most one of h and l, and one of d, o and x,
+    // The conversion is built here from "%", digits, at most one of h and l, and one of d, o and x,
     // each matched to the type of value.
-    const int made = std::snprintf(number, sizeof number, spec, value);
+    const int made = std::snprintf(number, sizeof number, conversion, value);
 #pragma GCC diagnostic pop
     if (made < 0) number[0] = '\0';
 }
@@ -56,34 +56,34 @@ template <typename T> void format_number(char (&number)[NUMBER_SIZE], const char
 // or d when none follows (that byte is then left to the format). Returns where the format goes
 // on.
 const char *put_number(output *out, const char *format, va_list *args, bool *full) {
-    char spec[SPEC_SIZE];
+    char conversion[CONVERSION_SIZE];
     int used = 0;
-    spec[used++] = '%';
+    conversion[used++] = '%';
     for (int digits = 0; is_digit(*format); format++, digits++) {
-        if (digits < MAX_DIGITS) spec[used++] = *format;
+        if (digits < MAX_DIGITS) conversion[used++] = *format;
     }
     const char modifier = *format == 'h' || *format == 'l' ? *format : '\0';
-    if (modifier != '\0') spec[used++] = *format++;
+    if (modifier != '\0') conversion[used++] = *format++;
     char letter = 'd';
     if (*format == 'd' || *format == 'o' || *format == 'x') letter = *format++;
-    spec[used++] = letter;
-    spec[used] = '\0';
+    conversion[used++] = letter;
+    conversion[used] = '\0';
 
     char number[NUMBER_SIZE];
     const bool is_signed = letter == 'd';
     if (modifier == 'l') {
         const long value = va_arg(*args, long);
         if (is_signed)
-            format_number(number, spec, value);
+            format_number(number, conversion, value);
         else
-            format_number(number, spec, static_cast<unsigned long>(value));
+            format_number(number, conversion, static_cast<unsigned long>(value));
     } else {
         int value = va_arg(*args, int);
         if (modifier == 'h') value = static_cast<short>(value);
         if (is_signed)
-            format_number(number, spec, value);
+            format_number(number, conversion, value);
         else
-            format_number(number, spec, static_cast<unsigned>(value));
+            format_number(number, conversion, static_cast<unsigned>(value));
     }
     *full = put_bytes(out, number, u8_bytelen(number));
     return format;
