@@ -10,10 +10,6 @@
 
 namespace {
 
-constexpr int TAB = 9;
-constexpr int NEWLINE = 10;
-constexpr int SPACE = 32;
-
 // One of the inputs read in a row.
 struct piece {
     const std::uint8_t *data;
