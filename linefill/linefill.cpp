@@ -175,19 +175,6 @@ inline int next_rune(block_input *in, std::size_t *width) {
     return peek_rune(in, width);
 }
 
-// The bytes of the rune at p when the codec writes them back unchanged, else 0: a well-formed
-// sequence in its shortest form. C2 80 is the codec's own form of the malformed rune.
-inline int verbatim_width(const char *p, const char *end) {
-    const auto byte = [p](int i) { return static_cast<unsigned char>(p[i]); };
-    const auto continues = [&](int i) { return (byte(i) & 0xC0) == 0x80; };
-    const unsigned b0 = byte(0);
-    if (b0 >= 0xC2 && b0 <= 0xDF) return end - p >= 2 && continues(1) ? 2 : 0;
-    if (b0 >= 0xE0 && b0 <= 0xEF && end - p >= 3 && continues(1) && continues(2)) {
-        return b0 != 0xE0 || byte(1) >= 0xA0 ? 3 : 0;
-    }
-    return 0;
-}
-
 constexpr std::uint64_t ONES = 0x0101010101010101;
 constexpr std::uint64_t HIGHS = 0x8080808080808080;
 constexpr std::uint64_t LANE6 = 0x0080000000000000;

@@ -164,25 +164,10 @@ inline unsigned byte_at(const char *p) {
     return static_cast<unsigned char>(*p);
 }
 
-inline bool is_continuation(const char *p) {
-    return (byte_at(p) & 0xC0) == 0x80;
-}
-
 // Whether the rune at p may be a blank: a tab, a space, or an overlong form of either.
 inline bool may_start_blank(const char *p) {
     const unsigned b = byte_at(p);
     return b == SPACE || b == TAB || b == 0xC0 || b == 0xE0;
-}
-
-// The width of the two- or three-byte rune at p when the codec writes it back byte for byte
-// and it lies wholly before end, else 0. U+0080 in two bytes stands for malformed input and is
-// written back as it stands; overlong forms are rewritten.
-inline int verbatim_rune_width(const char *p, const char *end) {
-    const unsigned b0 = byte_at(p);
-    if (b0 < 0xC2 || b0 > 0xEF || end - p < 2 || !is_continuation(p + 1)) return 0;
-    if (b0 <= 0xDF) return 2;
-    if (end - p < 3 || !is_continuation(p + 2)) return 0;
-    return b0 != 0xE0 || byte_at(p + 1) >= 0xA0 ? 3 : 0;
 }
 
 // The width of the rune at p when it goes out as read, takes one column (or is a newline) and
@@ -190,7 +175,7 @@ inline int verbatim_rune_width(const char *p, const char *end) {
 // own is written as read, so it counts as quiet.
 inline int quiet_width(const char *p, const char *end, bool runs) {
     const unsigned b = byte_at(p);
-    if (b >= U8_SELF) return verbatim_rune_width(p, end);
+    if (b >= U8_SELF) return verbatim_width(p, end);
     if (b == 0) return 0;
     if (b == SPACE) return !runs || (end - p >= 2 && !may_start_blank(p + 1)) ? 1 : 0;
     if (b == TAB) return runs ? 0 : 1;

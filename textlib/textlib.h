@@ -131,6 +131,20 @@ inline const char *skip_plain(const char *p, const char *end, unsigned below) {
     return p;
 }
 
+// The width of the two- or three-byte sequence at p when the codec writes it back byte for byte
+// (shortest form; C2 80 too, as that is how RUNE_BAD is written) and it lies wholly before end;
+// 0 for anything else.
+inline int verbatim_width(const char *p, const char *end) {
+    const auto byte = [p](int i) { return static_cast<unsigned char>(p[i]); };
+    const auto continues = [&](int i) { return (byte(i) & 0xC0) == 0x80; };
+    const unsigned b0 = byte(0);
+    if (b0 >= 0xC2 && b0 <= 0xDF) return end - p >= 2 && continues(1) ? 2 : 0;
+    if (b0 >= 0xE0 && b0 <= 0xEF && end - p >= 3 && continues(1) && continues(2)) {
+        return b0 != 0xE0 || byte(1) >= 0xA0 ? 3 : 0;
+    }
+    return 0;
+}
+
 // ---- Chunk scanning for fast paths ----
 
 // The bytes that one scan_chunk looks at.

@@ -42,7 +42,8 @@ inline bool is_digit(char b) {
 
 // Formats one value with the rebuilt conversion, bounded by the number buffer, so a width
 // beyond it is cut; a value the platform cannot format at all yields no text.
-template <typename T> void format_number(char (&number)[NUMBER_SIZE], const char *conversion, T value) {
+template <typename T>
+void format_number(char (&number)[NUMBER_SIZE], const char *conversion, T value) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
     // The conversion is built here from "%", digits, at most one of h and l, and one of d, o and x,
