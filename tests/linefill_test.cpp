@@ -151,10 +151,6 @@ std::vector<std::vector<int>> lines_of(const std::vector<int> &runes) {
     return lines;
 }
 
-bool is_blank(int r) {
-    return r == ' ' || r == '\t';
-}
-
 // The words in order, rune 0 left out as the tool leaves it out.
 std::vector<std::vector<int>> words_of(const std::vector<int> &runes) {
     std::vector<std::vector<int>> words(1);
@@ -201,6 +197,65 @@ TEST(Linefill, KeepsWordsAndBlankLinesAndTheBoundOfSharedLines) {
             }
         }
     }
+}
+
+// Whether some word is made of rune 0 alone (bytes 00, C0 80 or E0 80 80). Such a word is
+// dropped but keeps its separator, so the first fill can leave two blanks where a second fill
+// leaves one, or a blank at the end of a line.
+bool has_word_of_rune_0_only(const std::vector<int> &runes) {
+    bool in_word = false;
+    bool only_0 = false;
+    for (const int r : runes) {
+        if (is_blank(r) || r == NEWLINE) {
+            if (in_word && only_0) return true;
+            in_word = false;
+        } else {
+            only_0 = in_word ? only_0 && r == 0 : r == 0;
+            in_word = true;
+        }
+    }
+    return in_word && only_0;
+}
+
+// Paragraphs whose lines change their indentation at random, with blank and blank-only lines.
+std::string indented_text(std::mt19937 &rng) {
+    static const char *const indents[] = {"", "", " ", "  ", "\t", " \t ", "        ", "\t\t"};
+    std::string text;
+    for (auto lines = rng() % 12; lines > 0; lines--) {
+        text += indents[rng() % 8];
+        if (rng() % 6 != 0) text += generated_text(rng, rng() % 40);
+        text += '\n';
+    }
+    return text;
+}
+
+// Filling the output again with the same settings changes nothing, indentation changes inside
+// a paragraph included; only words of rune 0 alone spoil it, and the first fill removes those.
+TEST(Linefill, FillingItsOwnOutputAgainChangesNothing) {
+    std::mt19937 rng(21);
+    int fixed_at_once = 0;
+    for (int round = 0; round < 3000; round++) {
+        const std::string text =
+            round % 2 == 0 ? indented_text(rng) : generated_text(rng, rng() % 300);
+        const int length = 1 + static_cast<int>(rng() % 40);
+        const int tab = 1 + static_cast<int>(rng() % 9);
+        const std::string once = fill_with(fill_by_blocks, {text}, length, tab);
+        const std::string twice = fill_with(fill_by_blocks, {once}, length, tab);
+        const std::string shown = testing::PrintToString(text) + " -l " + std::to_string(length) +
+                                  " -t " + std::to_string(tab);
+        if (!has_word_of_rune_0_only(runes_of(text))) {
+            ASSERT_EQ(twice, once) << shown;
+            fixed_at_once++;
+        }
+        ASSERT_EQ(fill_with(fill_by_blocks, {twice}, length, tab), twice) << shown;
+    }
+    EXPECT_GT(fixed_at_once, 1500);
+}
+
+TEST(Linefill, AWordOfRune0AloneLeavesItsSeparatorForOneFill) {
+    const std::string once = fill_with(linefill_plain, {std::string("a \xc0\x80 b\n")}, 70, 8);
+    EXPECT_EQ(once, "a  b\n");
+    EXPECT_EQ(fill_with(linefill_plain, {once}, 70, 8), "a b\n");
 }
 
 struct e2e_case {
