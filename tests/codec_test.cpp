@@ -177,6 +177,29 @@ TEST(RuneStream, WritingReencodesAndStopsAtAFailedWrite) {
     fclose(full);
 }
 
+// Runes written a block at a time, across several full blocks, come out as rune_fputc writes them.
+TEST(RuneStream, BlockWriterWritesWhatTheStreamWriterWrites) {
+    const rune16 runes[] = {'a', 0, RUNE_BAD, 0xE9, 0x20AC, 0xFFFF, '\n'};
+    FILE *by_blocks = tmpfile();
+    FILE *by_runes = tmpfile();
+    static block_output out;
+    block_output_start(&out, by_blocks);
+    for (std::size_t i = 0; i < 3 * BLOCK_SIZE / 2; i++) {
+        const rune16 r = runes[i % 7];
+        block_output_rune(&out, r);
+        rune_fputc(r, by_runes);
+        if (i % 1000 == 0) {
+            const std::string piece(i % 3 == 0 ? BLOCK_SIZE : 100, 'x');
+            block_output_bytes(&out, piece.data(), piece.size());
+            fwrite(piece.data(), 1, piece.size(), by_runes);
+        }
+    }
+    block_output_flush(&out);
+    EXPECT_TRUE(contents_of(by_blocks) == contents_of(by_runes));
+    fclose(by_blocks);
+    fclose(by_runes);
+}
+
 TEST(RuneStream, BlockReaderGivesTheStreamReadersRunesAcrossBlockEdges) {
     std::mt19937 rng(11);
     static block_input in;

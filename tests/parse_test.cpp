@@ -1,7 +1,9 @@
+#include "support.h"
 #include "textlib.h"
 
 #include <cerrno>
 #include <climits>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
@@ -71,6 +73,65 @@ TEST(Diagnostics, LinesCarryTheToolNameOnceItIsSet) {
     EXPECT_EXIT((diag_warn("careful %d", 3), exit(0)), testing::ExitedWithCode(0),
                 "^expand: careful 3\n$");
     diag_progname = nullptr;
+}
+
+// Errors that only the frame's last checks can see: a write that failed earlier while nothing is
+// left to flush at exit, and a stdio read that failed on an input the tool read through stdio.
+TEST(Frame, ReportsErrorsThatOnlyItsLastChecksSee) {
+    diag_progname = "tool";
+    EXPECT_EXIT(
+        {
+            if (freopen("/dev/full", "w", stdout) == nullptr) exit(2);
+            setvbuf(stdout, nullptr, _IONBF, 0);
+            putchar('x');
+            frame_exit();
+        },
+        testing::ExitedWithCode(1), "^tool: write error\n$");
+    EXPECT_EXIT(
+        {
+            FILE *directory = fopen(std::filesystem::temp_directory_path().c_str(), "r");
+            if (directory == nullptr || getc(directory) != EOF) exit(2);
+            input_close(directory, "tmpdir");
+        },
+        testing::ExitedWithCode(1), "^tool: unable to read tmpdir\n$");
+    diag_progname = nullptr;
+}
+
+// Both ways out of the block writer: a full buffer flushed, and a piece larger than a block
+// written past the buffer.
+TEST(Frame, BlockWritesToAFullDeviceEndTheProgram) {
+    diag_progname = "tool";
+    static block_output out;
+    EXPECT_EXIT(
+        {
+            block_output_start(&out, fopen("/dev/full", "w"));
+            for (std::size_t i = 0; i <= BLOCK_SIZE; i++)
+                block_output_rune(&out, 'a');
+            exit(0);
+        },
+        testing::ExitedWithCode(1), "^tool: write error\n$");
+    EXPECT_EXIT(
+        {
+            block_output_start(&out, fopen("/dev/full", "w"));
+            const std::string piece(BLOCK_SIZE + 1, 'a');
+            block_output_bytes(&out, piece.data(), piece.size());
+            exit(0);
+        },
+        testing::ExitedWithCode(1), "^tool: write error\n$");
+    diag_progname = nullptr;
+}
+
+// Input that stdio has already read to its end (standard input named twice, a terminal after
+// its end-of-file key) gives nothing more to the block reader, even if the file has grown.
+TEST(Frame, AStreamAtItsEndGivesTheBlockReaderNothing) {
+    FILE *stream = stream_of("abc");
+    while (getc(stream) != EOF) {
+    }
+    ASSERT_EQ(pwrite(fileno(stream), "def", 3, 3), 3);
+    static block_input in;
+    block_input_start(&in, stream);
+    EXPECT_FALSE(block_input_fill(&in));
+    fclose(stream);
 }
 
 } // namespace
