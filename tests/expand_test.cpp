@@ -43,6 +43,22 @@ TEST(Expand, BlockPathWritesWhatTheRuneRulesWrite) {
     block_size_for_test = BLOCK_SIZE;
 }
 
+// Long enough for whole chunks to be expanded at once, so that every way out of them (a tab
+// wider than eight spaces, a rune that needs the codec, a buffer end) is taken.
+TEST(Expand, BlockPathAgreesWhereWholeChunksAreExpanded) {
+    std::mt19937 rng(9);
+    const int widths[] = {1, 3, 8, 9, 13, 40};
+    for (int round = 0; round < 300; round++) {
+        const std::string text = generated_text(rng, 200 + rng() % 3000);
+        const int width = widths[rng() % 6];
+        block_size_for_test = round % 2 == 0 ? BLOCK_SIZE : 129 + rng() % 600;
+        ASSERT_EQ(expand_with(expand_by_blocks, text, width),
+                  expand_with(expand_plain, text, width))
+            << testing::PrintToString(text) << " -t " << width << " block " << block_size_for_test;
+    }
+    block_size_for_test = BLOCK_SIZE;
+}
+
 TEST(Expand, BlockPathAgreesAcrossFullSizedBlocks) {
     std::mt19937 rng(5);
     for (int round = 0; round < 3; round++) {
