@@ -3,6 +3,9 @@
 #ifndef FUZZ_FUZZ_SUPPORT_H
 #define FUZZ_FUZZ_SUPPORT_H
 
+#include "textlib.h"
+
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -64,6 +67,45 @@ inline std::string capture_end(captured *c) {
     std::string bytes(c->data, c->size);
     free(c->data);
     return bytes;
+}
+
+// What a plain routine (rune_fgetc in, rune_fputc out) writes for these bytes.
+inline std::string run_by_runes(void (*routine)(FILE *, FILE *), const std::uint8_t *text,
+                                std::size_t size) {
+    FILE *in = memory_input(text, size);
+    captured out;
+    capture_start(&out);
+    routine(in, out.stream);
+    fclose(in);
+    return capture_end(&out);
+}
+
+// What a block routine writes for these bytes, read `block` bytes at a time.
+inline std::string run_by_blocks(void (*routine)(block_input *, block_output *),
+                                 const std::uint8_t *text, std::size_t size, std::size_t block) {
+    static block_input in;
+    static block_output out;
+    captured bytes;
+    capture_start(&bytes);
+    block_input_start(&in, file_holding(text, size), block);
+    block_output_start(&out, bytes.stream);
+    routine(&in, &out);
+    block_output_flush(&out);
+    return capture_end(&bytes);
+}
+
+// The most spaces that the tab stops of one input may stand for, so that huge widths stay quick.
+constexpr std::uint64_t SPACES_BUDGET = 1 << 16;
+
+// A tab width from three option bytes: mostly 1 to 300; with the high bit of the last byte, a
+// width up to what the budget allows for text with at most `stops` tabs or blanks, and INT_MAX
+// for text with none.
+inline int budgeted_tab_width(unsigned low, unsigned mid, unsigned high, std::uint64_t stops) {
+    if ((high & 0x80) == 0) return static_cast<int>(1 + (mid << 8 | low) % 300);
+    if (stops == 0 && high == 0xFF) return INT_MAX;
+    const std::uint64_t limit = stops == 0 ? INT_MAX : SPACES_BUDGET / stops;
+    const std::uint64_t wanted = (high & 0x7Fu) << 16 | mid << 8 | low;
+    return static_cast<int>(1 + wanted % (limit > 300 ? limit : 300));
 }
 
 // A broken rule: says which and where, then aborts so that libFuzzer keeps the input.
