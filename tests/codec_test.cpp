@@ -1,7 +1,10 @@
 #include "support.h"
 #include "textlib.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/time.h>
+#include <thread>
 
 namespace {
 
@@ -198,6 +201,44 @@ TEST(RuneStream, BlockWriterWritesWhatTheStreamWriterWrites) {
     EXPECT_TRUE(contents_of(by_blocks) == contents_of(by_runes));
     fclose(by_blocks);
     fclose(by_runes);
+}
+
+void ignore_signal(int) {}
+
+// A read interrupted by a signal is tried again: neither the end of the input nor a failure.
+TEST(RuneStream, BlockReaderRetriesAnInterruptedRead) {
+    int pipe_ends[2];
+    ASSERT_EQ(pipe(pipe_ends), 0);
+    struct sigaction action {};
+    action.sa_handler = ignore_signal; // no SA_RESTART, so the blocked read fails with EINTR
+    struct sigaction before {};
+    ASSERT_EQ(sigaction(SIGALRM, &action, &before), 0);
+
+    // The writer blocks the signal, so it interrupts the reader waiting in read.
+    sigset_t alarm_only;
+    sigemptyset(&alarm_only);
+    sigaddset(&alarm_only, SIGALRM);
+    pthread_sigmask(SIG_BLOCK, &alarm_only, nullptr);
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EXPECT_EQ(write(pipe_ends[1], "abc", 3), 3);
+        close(pipe_ends[1]);
+    });
+    pthread_sigmask(SIG_UNBLOCK, &alarm_only, nullptr);
+    const itimerval soon{{0, 0}, {0, 20000}};
+    setitimer(ITIMER_REAL, &soon, nullptr);
+
+    FILE *stream = fdopen(pipe_ends[0], "r");
+    static block_input in;
+    block_input_start(&in, stream);
+    std::string runes;
+    for (int r; (r = block_input_rune(&in)) != -1;)
+        runes.push_back(static_cast<char>(r));
+    writer.join();
+    EXPECT_EQ(runes, "abc");
+    EXPECT_FALSE(in.failed);
+    fclose(stream);
+    sigaction(SIGALRM, &before, nullptr);
 }
 
 TEST(RuneStream, BlockReaderGivesTheStreamReadersRunesAcrossBlockEdges) {
