@@ -19,15 +19,13 @@ std::uint64_t tabs_at_most(const std::uint8_t *text, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     fuzz_bytes options{data, size};
-    const unsigned block_byte = take_byte(&options);
+    const std::size_t block = take_block_size(&options);
     const unsigned low = take_byte(&options);
     const unsigned mid = take_byte(&options);
     const unsigned high = take_byte(&options);
     const std::uint8_t *const text = options.data;
     const std::size_t text_size = options.size;
 
-    // Small blocks put the edges everywhere; a high byte reads the text at once.
-    const std::size_t block = block_byte >= 0x80 ? BLOCK_SIZE : 1 + block_byte;
     tab_width = budgeted_tab_width(low, mid, high, tabs_at_most(text, text_size));
 
     const std::string by_blocks = run_by_blocks(expand_blocks, text, text_size, block);

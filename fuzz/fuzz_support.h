@@ -26,6 +26,13 @@ inline unsigned take_byte(fuzz_bytes *in) {
     return *in->data++;
 }
 
+// A block size for the block readers from one option byte: 1 to 128 put the block edges
+// everywhere; a byte with its high bit set reads the text at once.
+inline std::size_t take_block_size(fuzz_bytes *in) {
+    const unsigned byte = take_byte(in);
+    return byte >= 0x80 ? BLOCK_SIZE : 1 + byte;
+}
+
 // A stream that reads exactly these bytes through stdio.
 inline FILE *memory_input(const std::uint8_t *data, std::size_t size) {
     static std::uint8_t nothing;

@@ -94,15 +94,13 @@ void add_words(std::vector<std::vector<int>> *words, const std::uint8_t *text, s
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     fuzz_bytes options{data, size};
-    const unsigned block_byte = take_byte(&options);
+    const std::size_t block = take_block_size(&options);
     const unsigned length_low = take_byte(&options);
     const unsigned length_high = take_byte(&options);
     const unsigned tab_byte = take_byte(&options);
     const unsigned first_cut = take_byte(&options);
     const unsigned second_cut = take_byte(&options);
 
-    // Small blocks put the edges everywhere; a high byte reads each input at once.
-    const std::size_t block = block_byte >= 0x80 ? BLOCK_SIZE : 1 + block_byte;
     line_length = line_length_from(length_low, length_high);
     tab_width = tab_width_from(tab_byte);
     const std::vector<piece> pieces = pieces_of(options.data, options.size, first_cut, second_cut);

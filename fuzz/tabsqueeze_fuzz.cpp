@@ -5,7 +5,6 @@
 #include "fuzz_support.h"
 #include "tabsqueeze.h"
 
-
 namespace {
 
 // Every blank rune, the overlong forms included, ends in one of the bytes 09, 89, 20 or A0; the
@@ -27,7 +26,7 @@ const std::uint8_t *bytes_of(const std::string &s) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     fuzz_bytes options{data, size};
-    const unsigned block_byte = take_byte(&options);
+    const std::size_t block = take_block_size(&options);
     const unsigned flags = take_byte(&options);
     const unsigned low = take_byte(&options);
     const unsigned mid = take_byte(&options);
@@ -35,8 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::uint8_t *const text = options.data;
     const std::size_t text_size = options.size;
 
-    // Small blocks put the edges everywhere; a high byte reads the text at once.
-    const std::size_t block = block_byte >= 0x80 ? BLOCK_SIZE : 1 + block_byte;
     all_blanks = (flags & 1) != 0;
     tab_width = budgeted_tab_width(low, mid, high, blanks_at_most(text, text_size));
 

@@ -124,9 +124,7 @@ void check_tally_file(const std::uint8_t *text, std::size_t size, unsigned flags
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     fuzz_bytes options{data, size};
-    const unsigned block_byte = take_byte(&options);
-    // Small blocks put the edges everywhere; a high byte reads the text at once.
-    const std::size_t block = block_byte >= 0x80 ? BLOCK_SIZE : 1 + block_byte;
+    const std::size_t block = take_block_size(&options);
     const unsigned flags = take_byte(&options);
 
     const tally_counts by_stream = counted_by_stream(options.data, options.size);
