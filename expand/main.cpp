@@ -1,15 +1,25 @@
 #include "expand.h"
 
+namespace {
+
+const frame_tool EXPAND = {"@(#)expand\t1.6", "expand [-v] [-t tabs] [--] [file ...]",
+                           "  -v         show the identification on standard error\n"
+                           "  -t tabs    tab stops every tabs columns (default 8)\n"};
+
+} // namespace
+
 int main(int argc, char **argv) {
     diag_progname = "expand";
     for (int opt; (opt = frame_getopt(argc, argv, "vt:")) != -1;) {
         switch (opt) {
-        case 'v': frame_identify("@(#)expand\t1.6");
+        case 'v': frame_identify(EXPAND);
         case 't':
             tab_width = frame_positive(
                 optarg, "-t option must specify a decimal integer greater than zero");
             break;
-        default: frame_usage("expand [-v] [-t tabs] [--] [file ...]");
+        case LONG_HELP: frame_help(EXPAND);
+        case LONG_VERSION: frame_version(EXPAND);
+        default: frame_usage(EXPAND);
         }
     }
     frame_run(argc, argv, expand_file);

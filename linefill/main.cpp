@@ -1,10 +1,21 @@
 #include "linefill.h"
 
+namespace {
+
+// -t is left out of the usage line but has its line in --help.
+const frame_tool LINEFILL = {
+    "@(#)linefill\t1.6", "linefill [-v] [-l length] [--] [file ...]",
+    "  -v         show the identification on standard error\n"
+    "  -l length  fill lines to at most length columns (default 70)\n"
+    "  -t tabs    tab stops every tabs columns, for indentation (default 8)\n"};
+
+} // namespace
+
 int main(int argc, char **argv) {
     diag_progname = "linefill";
     for (int opt; (opt = frame_getopt(argc, argv, "vl:t:")) != -1;) {
         switch (opt) {
-        case 'v': frame_identify("@(#)linefill\t1.6");
+        case 'v': frame_identify(LINEFILL);
         case 'l':
             line_length = frame_positive(
                 optarg, "-l option must specify a decimal integer greater than zero");
@@ -13,7 +24,9 @@ int main(int argc, char **argv) {
             tab_width = frame_positive(
                 optarg, "-t option must specify a decimal integer greater than zero");
             break;
-        default: frame_usage("linefill [-v] [-l length] [--] [file ...]");
+        case LONG_HELP: frame_help(LINEFILL);
+        case LONG_VERSION: frame_version(LINEFILL);
+        default: frame_usage(LINEFILL);
         }
     }
     frame_run(argc, argv, linefill_file);

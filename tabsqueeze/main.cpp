@@ -1,16 +1,28 @@
 #include "tabsqueeze.h"
 
+namespace {
+
+const frame_tool TABSQUEEZE = {"@(#)tabsqueeze\t1.6",
+                               "tabsqueeze [-v] [-a] [-t tabs] [--] [file ...]",
+                               "  -v         show the identification on standard error\n"
+                               "  -a         convert every run of blanks, not only leading ones\n"
+                               "  -t tabs    tab stops every tabs columns (default 8)\n"};
+
+} // namespace
+
 int main(int argc, char **argv) {
     diag_progname = "tabsqueeze";
     for (int opt; (opt = frame_getopt(argc, argv, "vat:")) != -1;) {
         switch (opt) {
-        case 'v': frame_identify("@(#)tabsqueeze\t1.6");
+        case 'v': frame_identify(TABSQUEEZE);
         case 'a': all_blanks = true; break;
         case 't':
             tab_width = frame_positive(
                 optarg, "-t option must specify a decimal integer greater than zero");
             break;
-        default: frame_usage("tabsqueeze [-v] [-a] [-t tabs] [--] [file ...]");
+        case LONG_HELP: frame_help(TABSQUEEZE);
+        case LONG_VERSION: frame_version(TABSQUEEZE);
+        default: frame_usage(TABSQUEEZE);
         }
     }
     frame_run(argc, argv, tabsqueeze_file);

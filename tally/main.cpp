@@ -1,16 +1,30 @@
 #include "tally.h"
 
+namespace {
+
+const frame_tool TALLY = {"@(#)tally\t1.6", "tally [-v] [-lwrbc] [--] [file ...]",
+                          "  -v         show the identification on standard error\n"
+                          "  -l         count lines\n"
+                          "  -w         count words\n"
+                          "  -r         count runes\n"
+                          "  -b         count malformed sequences\n"
+                          "  -c         count bytes\n"};
+
+} // namespace
+
 int main(int argc, char **argv) {
     diag_progname = "tally";
     for (int opt; (opt = frame_getopt(argc, argv, "vlwrbc")) != -1;) {
         switch (opt) {
-        case 'v': frame_identify("@(#)tally\t1.6");
+        case 'v': frame_identify(TALLY);
         case 'l': show_lines = true; break;
         case 'w': show_words = true; break;
         case 'r': show_runes = true; break;
         case 'b': show_broken = true; break;
         case 'c': show_bytes = true; break;
-        default: frame_usage("tally [-v] [-lwrbc] [--] [file ...]");
+        case LONG_HELP: frame_help(TALLY);
+        case LONG_VERSION: frame_version(TALLY);
+        default: frame_usage(TALLY);
         }
     }
     if (!show_lines && !show_words && !show_runes && !show_broken && !show_bytes) {

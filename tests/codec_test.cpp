@@ -2,8 +2,10 @@
 #include "textlib.h"
 
 #include <csignal>
+#include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
-#include <sys/time.h>
+#include <sys/syscall.h>
 #include <thread>
 
 namespace {
@@ -203,30 +205,51 @@ TEST(RuneStream, BlockWriterWritesWhatTheStreamWriterWrites) {
     fclose(by_runes);
 }
 
-void ignore_signal(int) {}
+volatile std::sig_atomic_t signals_caught = 0;
+
+void count_signal(int) {
+    signals_caught = signals_caught + 1;
+}
+
+// Whether the kernel shows thread tid waiting in read(2) on fd.
+bool waits_in_read(pid_t tid, int fd) {
+    std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/syscall");
+    long number = -1;
+    std::string first_argument;
+    in >> number >> first_argument;
+    return number == SYS_read && !first_argument.empty() &&
+           std::stol(first_argument, nullptr, 16) == fd;
+}
+
+// Polls done() for about ten seconds at most, so that a test fails instead of hanging.
+bool eventually(const std::function<bool()> &done) {
+    for (int tries = 0; tries < 10000 && !done(); tries++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+}
 
 // A read interrupted by a signal is tried again: neither the end of the input nor a failure.
 TEST(RuneStream, BlockReaderRetriesAnInterruptedRead) {
     int pipe_ends[2];
     ASSERT_EQ(pipe(pipe_ends), 0);
     struct sigaction action {};
-    action.sa_handler = ignore_signal; // no SA_RESTART, so the blocked read fails with EINTR
+    action.sa_handler = count_signal; // no SA_RESTART, so the waiting read fails with EINTR
     struct sigaction before {};
-    ASSERT_EQ(sigaction(SIGALRM, &action, &before), 0);
+    ASSERT_EQ(sigaction(SIGUSR1, &action, &before), 0);
+    signals_caught = 0;
 
-    // The writer blocks the signal, so it interrupts the reader waiting in read.
-    sigset_t alarm_only;
-    sigemptyset(&alarm_only);
-    sigaddset(&alarm_only, SIGALRM);
-    pthread_sigmask(SIG_BLOCK, &alarm_only, nullptr);
+    // The signal goes to the reader only once it waits in read, and the bytes follow only once
+    // the handler has run: the read that gets them is the one retried.
+    const pid_t reader_tid = static_cast<pid_t>(syscall(SYS_gettid));
+    const pthread_t reader = pthread_self();
+    bool signalled_in_read = false;
     std::thread writer([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        signalled_in_read = eventually([&] { return waits_in_read(reader_tid, pipe_ends[0]); });
+        pthread_kill(reader, SIGUSR1);
+        eventually([] { return signals_caught != 0; });
         EXPECT_EQ(write(pipe_ends[1], "abc", 3), 3);
         close(pipe_ends[1]);
     });
-    pthread_sigmask(SIG_UNBLOCK, &alarm_only, nullptr);
-    const itimerval soon{{0, 0}, {0, 20000}};
-    setitimer(ITIMER_REAL, &soon, nullptr);
 
     FILE *stream = fdopen(pipe_ends[0], "r");
     static block_input in;
@@ -235,10 +258,12 @@ TEST(RuneStream, BlockReaderRetriesAnInterruptedRead) {
     for (int r; (r = block_input_rune(&in)) != -1;)
         runes.push_back(static_cast<char>(r));
     writer.join();
+    EXPECT_TRUE(signalled_in_read);
+    EXPECT_EQ(signals_caught, 1);
     EXPECT_EQ(runes, "abc");
     EXPECT_FALSE(in.failed);
     fclose(stream);
-    sigaction(SIGALRM, &before, nullptr);
+    sigaction(SIGUSR1, &before, nullptr);
 }
 
 TEST(RuneStream, BlockReaderGivesTheStreamReadersRunesAcrossBlockEdges) {

@@ -1,6 +1,6 @@
-// The manual pages against the built tools: each page's synopsis is the tool's usage line, its
-// diagnostics are messages the tool prints, its examples print what they show, and groff renders
-// it without a warning.
+// The manual pages against the built tools: each page's synopsis opens with the tool's usage line,
+// its diagnostics are messages the tool prints, its examples print what they show, and groff
+// renders it without a warning.
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -231,6 +231,7 @@ TEST_P(ManualPage, SynopsisAndVersionAreTheToolsOwn) {
     const std::string tool = GetParam().tool;
     std::string synopsis;
     for (const std::string &line : page.at("SYNOPSIS")) {
+        if (line == ".br") break; // the forms after the usage line: --help and --version
         if (!synopsis.empty()) synopsis += ' ';
         synopsis += line_text(line);
     }

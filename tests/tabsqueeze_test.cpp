@@ -98,8 +98,26 @@ std::string indented_text(std::mt19937 &rng, std::size_t length) {
 
 const int widths[] = {1, 2, 3, 4, 5, 8, 13};
 
+// Blanks as runes: an overlong space or tab is one too, and comes out as one byte.
+std::size_t blank_runes(const std::string &bytes) {
+    FILE *in = stream_of(bytes);
+    std::size_t blanks = 0;
+    for (int r; (r = rune_fgetc(in)) != -1;)
+        blanks += r == ' ' || r == '\t' ? 1 : 0;
+    fclose(in);
+    return blanks;
+}
+
+// A line that opens with at least a stop's worth of spaces must lose blanks when stops are two
+// or more apart: one tab stands for all of those spaces.
+bool must_squeeze(const std::string &text, int width) {
+    const std::string stop(static_cast<std::size_t>(width), ' ');
+    return width >= 2 && (text.rfind(stop, 0) == 0 || text.find('\n' + stop) != std::string::npos);
+}
+
 TEST(Tabsqueeze, EveryRuneKeepsItsColumnOnceExpanded) {
     std::mt19937 rng(11);
+    int squeezed_rounds = 0;
     for (int round = 0; round < 600; round++) {
         const bool lines = round % 4 == 0;
         const std::string text =
@@ -111,7 +129,12 @@ TEST(Tabsqueeze, EveryRuneKeepsItsColumnOnceExpanded) {
         ASSERT_EQ(run_routine(expand_plain, squeezed, width),
                   run_routine(expand_plain, text, width))
             << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "");
+        if (!must_squeeze(text, width)) continue;
+        squeezed_rounds++;
+        ASSERT_LT(blank_runes(squeezed), blank_runes(text))
+            << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "");
     }
+    EXPECT_GT(squeezed_rounds, 200);
     block_size_for_test = BLOCK_SIZE;
 }
 

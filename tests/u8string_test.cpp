@@ -474,10 +474,14 @@ TEST(U8String, CopiesMayOverlapAsMemmoveAllows) {
     u8_ncopy(buffer.data() + 1, buffer.data(), 9);
     EXPECT_EQ(buffer, "aabc\0#####"s);
 
-    // The 00 is stored before the move, so here it lands on the source's last byte first.
+    // The source's last byte is where the copy's 00 goes: it must be moved before that store.
     buffer = "abcdef\0###"s;
     u8_ncopy(buffer.data(), buffer.data() + 1, 10);
-    EXPECT_EQ(buffer, "bcde\0\0\0###"s);
+    EXPECT_EQ(buffer, "bcdef\0\0###"s);
+
+    buffer = "xy\0bcdef\0#"s;
+    u8_nappend(buffer.data(), buffer.data() + 3, 10);
+    EXPECT_EQ(buffer, "xybcdef\0\0#"s);
 
     buffer = "ab\0#######"s;
     u8_append(buffer.data(), buffer.data());

@@ -5,7 +5,29 @@
 #include <cstring>
 #include <unistd.h>
 
-int frame_getopt(int argc, char **argv, const char *options) {
+namespace {
+
+constexpr frame_long_option COMMON_LONG_OPTIONS[] = {{"help", LONG_HELP},
+                                                     {"version", LONG_VERSION}};
+
+// Set while getopt is inside a group of letters such as "-at4": it takes its next letter from
+// the argument it holds, so argv[optind] is not the next argument.
+bool inside_group = false;
+
+int long_option_code(const char *name, std::span<const frame_long_option> tool_long_options) {
+    for (const std::span<const frame_long_option> table :
+         {std::span<const frame_long_option>(COMMON_LONG_OPTIONS), tool_long_options}) {
+        for (const frame_long_option &option : table) {
+            if (strcmp(name, option.name) == 0) return option.code;
+        }
+    }
+    return '?';
+}
+
+} // namespace
+
+int frame_getopt(int argc, char **argv, const char *options,
+                 std::span<const frame_long_option> tool_long_options) {
     // A leading '+' keeps glibc from moving operands ahead of options: parsing stops at the
     // first operand, so "expand a -t 4" names three inputs.
     static char posix_options[64];
@@ -14,16 +36,40 @@ int frame_getopt(int argc, char **argv, const char *options) {
         strncpy(posix_options + 1, options, sizeof posix_options - 2);
         opterr = 0;
     }
-    return getopt(argc, argv, posix_options);
+    if (!inside_group && optind < argc) {
+        const char *const argument = argv[optind];
+        // "--" alone ends the options; getopt knows it.
+        if (strncmp(argument, "--", 2) == 0 && argument[2] != '\0') {
+            optind++;
+            return long_option_code(argument + 2, tool_long_options);
+        }
+    }
+    const int before = optind;
+    const int opt = getopt(argc, argv, posix_options);
+    // getopt moves optind on only once it has used up an argument.
+    inside_group = opt != -1 && optind == before;
+    return opt;
 }
 
-void frame_identify(const char *identification) {
-    fprintf(stderr, "%s\n", identification);
+void frame_identify(const frame_tool &tool) {
+    fprintf(stderr, "%s\n", tool.identification);
     exit(0);
 }
 
-void frame_usage(const char *usage) {
-    fprintf(stderr, "usage: %s\n", usage);
+void frame_version(const frame_tool &tool) {
+    printf("%s\n", tool.identification);
+    frame_exit();
+}
+
+void frame_help(const frame_tool &tool) {
+    printf("usage: %s\n%s", tool.usage, tool.options);
+    printf("  --help     show this help\n"
+           "  --version  show the identification on standard output\n");
+    frame_exit();
+}
+
+void frame_usage(const frame_tool &tool) {
+    fprintf(stderr, "usage: %s\n", tool.usage);
     exit(1);
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <unistd.h> // getopt, optarg and optind for the frame
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -278,13 +279,40 @@ int int_strict_parse(const char *text, int base);
 
 // ---- Command frame shared by the tools' main routines ----
 
+// What a tool says of itself.
+struct frame_tool {
+    const char *identification; // "@(#)", the name, a tab and the version
+    const char *usage;          // the usage line after "usage: "
+    const char *options;        // --help's lines for the option letters, each ending in \n
+};
+
+// What frame_getopt returns for a long option, apart from every option letter. Every tool
+// accepts the first two; a long option of only some tools gets its code here and is named
+// by those tools when they call frame_getopt.
+enum frame_long_code : int {
+    LONG_HELP = 0x100,
+    LONG_VERSION,
+};
+
+struct frame_long_option {
+    const char *name; // without the leading "--"
+    frame_long_code code;
+};
+
 // getopt with the tool's option string, diagnostics off, stopping at the first operand
-// whatever the platform's default.
-int frame_getopt(int argc, char **argv, const char *options);
+// whatever the platform's default. Where an option may stand, "--help", "--version" and the
+// tool's own long options give their codes; they are never abbreviated, and any other
+// argument that starts with "--", "--" itself apart, gives '?'.
+int frame_getopt(int argc, char **argv, const char *options,
+                 std::span<const frame_long_option> tool_long_options = {});
 // -v: the identification string on standard error, exit 0.
-[[noreturn]] void frame_identify(const char *identification);
+[[noreturn]] void frame_identify(const frame_tool &tool);
+// --version: the identification string on standard output, then frame_exit.
+[[noreturn]] void frame_version(const frame_tool &tool);
+// --help: the usage line and a line per option on standard output, then frame_exit.
+[[noreturn]] void frame_help(const frame_tool &tool);
 // A bad option or a missing value: the usage line, exit 1.
-[[noreturn]] void frame_usage(const char *usage);
+[[noreturn]] void frame_usage(const frame_tool &tool);
 // A numeric option's value, 1 to INT_MAX; anything else ends the program with message.
 int frame_positive(const char *text, const char *message);
 // Calls per_file for each operand after the options, or once with "-"; returns the count of

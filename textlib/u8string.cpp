@@ -259,9 +259,9 @@ char *u8_copy(char *dst, const char *src) {
 char *u8_ncopy(char *dst, const char *src, int n) {
     if (n <= 0) return dst;
     const int length = u8_bytelen(src);
-    // Stored before the move, so an overlapping source is read after the store.
-    if (length < n) dst[length] = '\0';
+    // Stored after the move: with dst before an overlapping src, dst[length] is a source byte.
     std::memmove(dst, src, static_cast<std::size_t>(length < n ? length : n));
+    if (length < n) dst[length] = '\0';
     return dst;
 }
 
@@ -275,7 +275,7 @@ char *u8_nappend(char *dst, const char *src, int n) {
     if (n <= used) return dst;
     const int room = n - used;
     const int length = u8_bytelen(src);
-    if (length < room) dst[used + length] = '\0';
     std::memmove(dst + used, src, static_cast<std::size_t>(length < room ? length : room));
+    if (length < room) dst[used + length] = '\0';
     return dst;
 }
