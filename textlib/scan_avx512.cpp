@@ -1,0 +1,56 @@
+// The kernel on AVX-512BW: a whole chunk a compare, its bits straight from the mask registers.
+// Built with AVX-512BW, BMI and POPCNT, and run only where the CPU reports AVX-512BW.
+#include "scan_chunks.h"
+
+#include <immintrin.h>
+
+namespace {
+
+inline __m512i splat(int byte) {
+    return _mm512_set1_epi8(static_cast<char>(byte));
+}
+
+struct avx512_level {
+    static int popcount(std::uint64_t x) { return __builtin_popcountll(x); }
+
+    static chunk_masks classify(const char *p) {
+        const __m512i v = _mm512_loadu_si512(p);
+        chunk_masks m{};
+        m.tab = _mm512_cmpeq_epi8_mask(v, splat(0x09));
+        m.newline = _mm512_cmpeq_epi8_mask(v, splat(0x0A));
+        m.space = _mm512_cmpeq_epi8_mask(v, splat(0x20));
+        m.cont = _mm512_cmplt_epi8_mask(v, splat(0xC0));
+        m.lead = _mm512_cmpge_epu8_mask(v, splat(0xC0));
+        m.lead3 = _mm512_cmpge_epu8_mask(v, splat(0xE0));
+        // 00, C0-C2, E0 and F0-FF: the bytes that may be refused.
+        const std::uint64_t candidates =
+            _mm512_cmpeq_epi8_mask(v, _mm512_setzero_si512()) |
+            _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, splat(0xC0)), splat(3)) |
+            _mm512_cmpeq_epi8_mask(v, splat(0xE0)) | _mm512_cmpge_epu8_mask(v, splat(0xF0));
+        if (candidates != 0) {
+            const std::uint64_t c0 = _mm512_cmpeq_epi8_mask(v, splat(0xC0));
+            const std::uint64_t e0 = _mm512_cmpeq_epi8_mask(v, splat(0xE0));
+            const std::uint64_t low = _mm512_cmplt_epi8_mask(v, splat(0xA0));
+            const std::uint64_t byte80 = _mm512_cmpeq_epi8_mask(v, splat(0x80));
+            const std::uint64_t c2 = _mm512_cmpeq_epi8_mask(v, splat(0xC2));
+            m.refused = _mm512_cmpeq_epi8_mask(v, _mm512_setzero_si512()) |
+                        _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, splat(0xC0)), splat(2)) |
+                        _mm512_cmpge_epu8_mask(v, splat(0xF0)) | (c2 & (byte80 >> 1)) |
+                        (e0 & ((low & m.cont) >> 1));
+            m.blank_lead = c0 | e0;
+        }
+        return m;
+    }
+};
+
+} // namespace
+
+const char *textlib_levels::skip_avx512(const char *p, const char *end, unsigned stops,
+                                        std::uint64_t *column, std::uint64_t limit) {
+    return skip_chunks<avx512_level>(p, end, stops, column, limit);
+}
+
+const char *textlib_levels::count_avx512(const char *p, const char *end, textlib_counts *counts,
+                                         bool *between_words) {
+    return count_chunks<avx512_level>(p, end, counts, between_words);
+}

@@ -1,0 +1,185 @@
+// The kernel's logic over 64-byte chunks, shared by the vector levels. Each level's source includes
+// it after defining a level type with classify() and popcount(); everything here has internal
+// linkage, so that code built for one level's instruction set never stands in for another's.
+#ifndef TEXTLIB_SCAN_CHUNKS_H
+#define TEXTLIB_SCAN_CHUNKS_H
+
+#include "scan.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr std::ptrdiff_t CHUNK = 64;
+
+// One chunk's bytes by what they are, bit i for byte i.
+struct chunk_masks {
+    std::uint64_t tab, newline, space;
+    std::uint64_t cont;  // 80-BF
+    std::uint64_t lead;  // C0-FF
+    std::uint64_t lead3; // E0-FF
+    // Bytes that end plain text whatever surrounds them: 00, C0, C1, F0-FF, C2 before 80, E0
+    // before 80-9F. Exact but for the last byte, whose next byte is not in the chunk.
+    std::uint64_t refused;
+    std::uint64_t blank_lead; // C0 and E0, which may begin an overlong blank or newline
+};
+
+inline std::uint64_t below(unsigned n) {
+    return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+}
+
+inline unsigned lowest(std::uint64_t x) {
+    return static_cast<unsigned>(__builtin_ctzll(x));
+}
+
+inline unsigned highest(std::uint64_t x) {
+    return 63u - static_cast<unsigned>(__builtin_clzll(x));
+}
+
+// Where a chunk's scan ends: the first stop in its first `length` bytes, or length.
+struct chunk_stop {
+    unsigned at;
+    bool stopped;
+};
+
+// The bytes of a chunk that end plain text, up to its first `length` bytes, and how far the chunk
+// may be taken: short of a sequence or a space whose end lies past it.
+inline std::uint64_t not_plain(const chunk_masks &m, unsigned *length) {
+    const std::uint64_t lead3 = m.lead3;
+    const std::uint64_t lead2 = m.lead & ~lead3;
+    const std::uint64_t cont1 = m.cont >> 1, cont2 = m.cont >> 2;
+    const std::uint64_t missing = (lead2 & ~cont1) | (lead3 & ~(cont1 & cont2));
+    const std::uint64_t stray = m.cont & ~((m.lead << 1) | (lead3 << 2));
+    if (*length == CHUNK) {
+        if ((m.lead >> 63) != 0)
+            *length = 63;
+        else if (((lead3 >> 62) & (m.cont >> 63)) != 0)
+            *length = 62;
+    }
+    return (missing | stray | m.refused) & below(*length);
+}
+
+inline chunk_stop first_stop(const chunk_masks &m, unsigned length, unsigned stops) {
+    const auto when = [stops](unsigned stop) {
+        return (stops & stop) != 0 ? ~std::uint64_t{0} : 0;
+    };
+    const std::uint64_t run_flags = when(TEXTLIB_STOP_SPACE_RUN) | when(TEXTLIB_STOP_NEWLINE_RUN);
+    std::uint64_t hits = not_plain(m, &length);
+    if (run_flags != 0) {
+        const std::uint64_t runs =
+            (m.space & when(TEXTLIB_STOP_SPACE_RUN)) | (m.newline & when(TEXTLIB_STOP_NEWLINE_RUN));
+        // The byte after the chunk is unknown: a run may begin there.
+        if (length == CHUNK && (runs >> 63) != 0) length = 63;
+        const std::uint64_t next_blank = (m.tab | m.newline | m.space | m.blank_lead) >> 1;
+        hits |= runs & next_blank;
+    }
+    hits |= (m.tab & when(TEXTLIB_STOP_TAB)) | (m.newline & when(TEXTLIB_STOP_NEWLINE)) |
+            (m.space & when(TEXTLIB_STOP_SPACE));
+    hits &= below(length);
+    if (hits == 0) return {length, false};
+    return {lowest(hits), true};
+}
+
+// The position of the k-th (from 0) set bit of x, which has more than k.
+template <typename level> inline unsigned select_bit(std::uint64_t x, std::uint64_t k) {
+    unsigned at = 0;
+    for (unsigned width = 32; width != 0; width /= 2) {
+        const std::uint64_t low = static_cast<std::uint64_t>(level::popcount(x & below(width)));
+        if (k >= low) {
+            k -= low;
+            x >>= width;
+            at += width;
+        }
+    }
+    return at;
+}
+
+// Columns over the first `upto` bytes of a chunk whose runes start at `starts`: each line from its
+// newline on starts again at 0. Returns upto, or the start of the first rune that would take the
+// column past limit.
+template <typename level>
+inline unsigned advance_column(std::uint64_t starts, std::uint64_t newlines, unsigned upto,
+                               std::uint64_t *column, std::uint64_t limit) {
+    std::uint64_t col = *column;
+    unsigned from = 0;
+    newlines &= below(upto);
+    for (;;) {
+        const unsigned to = newlines != 0 ? lowest(newlines) : upto;
+        const std::uint64_t line = starts & below(to) & ~below(from);
+        const auto runes = static_cast<std::uint64_t>(level::popcount(line));
+        if (runes > limit - col) {
+            *column = limit;
+            return select_bit<level>(line, limit - col);
+        }
+        if (newlines == 0) {
+            *column = col + runes;
+            return upto;
+        }
+        col = 0;
+        from = to + 1;
+        newlines &= newlines - 1;
+    }
+}
+
+// The chunk at p, or the last bytes before end padded with spaces: a space is neither a
+// continuation byte nor a candidate, and it keeps a run open at the end.
+template <typename level>
+inline chunk_masks classify_at(const char *p, const char *end, unsigned *length) {
+    if (end - p >= CHUNK) {
+        *length = CHUNK;
+        return level::classify(p);
+    }
+    char padded[CHUNK];
+    std::memset(padded, ' ', sizeof padded);
+    std::memcpy(padded, p, static_cast<std::size_t>(end - p));
+    *length = static_cast<unsigned>(end - p);
+    return level::classify(padded);
+}
+
+template <typename level>
+const char *skip_chunks(const char *p, const char *end, unsigned stops, std::uint64_t *column,
+                        std::uint64_t limit) {
+    while (p < end) {
+        unsigned length;
+        const chunk_masks m = classify_at<level>(p, end, &length);
+        const chunk_stop stop = first_stop(m, length, stops);
+        const unsigned passed = advance_column<level>(~m.cont, m.newline, stop.at, column, limit);
+        if (passed < stop.at || stop.stopped) return p + passed;
+        p += passed;
+    }
+    return p;
+}
+
+template <typename level>
+const char *count_chunks(const char *p, const char *end, textlib_counts *counts,
+                         bool *between_words) {
+    std::uint64_t lines = 0, words = 0, runes = 0;
+    std::uint64_t after_separator = *between_words ? 1 : 0;
+    while (p < end) {
+        unsigned length;
+        const chunk_masks m = classify_at<level>(p, end, &length);
+        const std::uint64_t plain = ~not_plain(m, &length) & below(length);
+        // Plain bytes from the chunk's start up to the first that is not.
+        const std::uint64_t passed = plain & ~(plain + 1);
+        const std::uint64_t starts = ~m.cont & passed;
+        const std::uint64_t separators = m.tab | m.newline | m.space;
+        const std::uint64_t word_starts =
+            starts & ~separators & ((separators << 1) | after_separator);
+        lines += static_cast<std::uint64_t>(level::popcount(m.newline & passed));
+        words += static_cast<std::uint64_t>(level::popcount(word_starts));
+        runes += static_cast<std::uint64_t>(level::popcount(starts));
+        const unsigned n = static_cast<unsigned>(level::popcount(passed));
+        if (n != 0) after_separator = (separators >> (n - 1)) & 1;
+        p += n;
+        if (n < length) break;
+    }
+    counts->lines += lines;
+    counts->words += words;
+    counts->runes += runes;
+    *between_words = after_separator != 0;
+    return p;
+}
+
+} // namespace
+
+#endif
