@@ -2,7 +2,7 @@
 #ifndef EXPAND_EXPAND_H
 #define EXPAND_EXPAND_H
 
-#include "textlib.h"
+#include "filter.h"
 
 extern int tab_width;
 
@@ -10,6 +10,6 @@ void expand_file(const char *name);
 // The rune-by-rune rules, kept as the reference that the block path is tested against.
 void expand_plain(FILE *in, FILE *out);
 // The same output, a block at a time.
-void expand_blocks(block_input *in, block_output *out);
+void expand_blocks(textlib_input *in, textlib_output *out);
 
 #endif

@@ -105,9 +105,9 @@ void check_take(const std::uint8_t *data, std::size_t size, const std::vector<pi
     const char *const bytes = reinterpret_cast<const char *>(data);
     for (const piece &p : pieces) {
         rune16 r;
-        const int length = u8_take(&r, bytes + p.at, size - p.at);
+        const int length = textlib_take(&r, bytes + p.at, size - p.at, true);
         if (r != p.rune || static_cast<std::size_t>(length) != p.length) {
-            fuzz_fail("u8_take groups as rune_fgetc", p.at);
+            fuzz_fail("textlib_take groups as rune_fgetc", p.at);
         }
     }
 }
@@ -115,14 +115,23 @@ void check_take(const std::uint8_t *data, std::size_t size, const std::vector<pi
 void check_block_reader(const std::uint8_t *data, std::size_t size,
                         const std::vector<piece> &pieces) {
     // Small blocks put the edges everywhere; a high first byte reads it all at once.
-    const std::size_t block = data[0] >= 0x80 ? BLOCK_SIZE : 1 + data[0] % 16u;
-    static block_input in;
-    block_input_start(&in, file_holding(data, size), block);
-    for (const piece &p : pieces) {
-        if (block_input_rune(&in) != p.rune) fuzz_fail("block_input_rune reads the piece", p.at);
+    const std::size_t block = data[0] >= 0x80 ? TEXTLIB_BLOCK : 1 + data[0] % 16u;
+    static textlib_input in;
+    textlib_input_start(&in, file_holding(data, size), nullptr, block);
+    std::size_t next = 0;
+    while (textlib_input_fill(&in)) {
+        for (int width = 1; in.begin < in.end && width != 0;
+             in.begin += static_cast<std::size_t>(width)) {
+            rune16 r;
+            width = textlib_take(&r, in.data + in.begin, in.end - in.begin, in.at_eof);
+            if (width == 0) continue;
+            if (next == pieces.size() || r != pieces[next].rune)
+                fuzz_fail("the block reader reads the piece", next);
+            next++;
+        }
     }
-    if (block_input_rune(&in) != -1) fuzz_fail("block_input_rune ends with -1", size);
-    if (in.failed) fuzz_fail("block_input reads without failing", size);
+    if (next != pieces.size()) fuzz_fail("the block reader reads every piece", size);
+    if (in.failed) fuzz_fail("the block reader reads without failing", size);
 }
 
 void check_writer(const std::uint8_t *data, const std::vector<piece> &pieces) {
@@ -138,53 +147,6 @@ void check_writer(const std::uint8_t *data, const std::vector<piece> &pieces) {
     }
 }
 
-// Whether the piece is written back byte for byte and takes one column: a byte from `below` to
-// 0x7F, or a whole shortest sequence of two or three bytes that is not U+0080.
-bool is_verbatim(const piece &p, unsigned below) {
-    if (p.rune == RUNE_BAD) return false;
-    if (p.length == 1) return static_cast<unsigned>(p.rune) >= below;
-    return is_shortest(p);
-}
-
-// scan_chunk at a rune boundary with a whole chunk after it. Its plain text must be whole
-// verbatim pieces of bytes 0x09 and up; it ends at a piece that needs a closer look (reported as
-// a stop), at a sequence that the chunk's end cuts (either way, as the next chunk decides it), or
-// early at a lead byte C2 or E0 (reported as a stop), and nowhere else. Its masks are exact.
-void check_scan_chunk(const std::uint8_t *data, const std::vector<piece> &pieces,
-                      std::size_t first) {
-    const std::size_t start = pieces[first].at;
-    const std::size_t chunk_end = start + SCAN_CHUNK;
-    chunk_scan scan;
-    scan_chunk(reinterpret_cast<const char *>(data + start), &scan);
-    for (std::size_t b = 0; b < SCAN_CHUNK; b++) {
-        const unsigned byte = data[start + b];
-        const auto bit = [&](std::uint64_t mask) { return ((mask >> b) & 1) != 0; };
-        if (bit(scan.continuation) != continues(byte) || bit(scan.tabs) != (byte == 0x09) ||
-            bit(scan.newlines) != (byte == 0x0A) || bit(scan.spaces) != (byte == 0x20)) {
-            fuzz_fail("scan_chunk marks each byte's class", start + b);
-        }
-    }
-    const std::size_t at = start + scan.plain;
-    std::size_t i = first;
-    for (; i < pieces.size() && pieces[i].at < at; i++) {
-        if (!is_verbatim(pieces[i], 0x09) || pieces[i].at + pieces[i].length > at) {
-            fuzz_fail("scan_chunk passes only whole pieces of plain text", pieces[i].at);
-        }
-    }
-    if (at == chunk_end) {
-        if (scan.stopped) fuzz_fail("scan_chunk reports no stop at the chunk's end", start);
-        return;
-    }
-    bool cut = announced(data[at]) > chunk_end - at;
-    for (std::size_t b = at + 1; cut && b < chunk_end; b++)
-        cut = continues(data[b]);
-    if (cut) return;
-    if (!scan.stopped) fuzz_fail("scan_chunk reports a stop before the chunk's end", at);
-    if (is_verbatim(pieces[i], 0x09) && data[at] != 0xC2 && data[at] != 0xE0) {
-        fuzz_fail("scan_chunk passes all plain text inside the chunk", at);
-    }
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
@@ -194,7 +156,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size == 0) return 0;
     check_take(data, size, pieces);
     check_block_reader(data, size, pieces);
-    for (std::size_t i = 0; i < pieces.size() && size - pieces[i].at >= SCAN_CHUNK; i++)
-        check_scan_chunk(data, pieces, i);
     return 0;
 }

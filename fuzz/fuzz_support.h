@@ -3,7 +3,8 @@
 #ifndef FUZZ_FUZZ_SUPPORT_H
 #define FUZZ_FUZZ_SUPPORT_H
 
-#include "textlib.h"
+#include "filter.h"
+#include "scan.h"
 
 #include <climits>
 #include <cstddef>
@@ -30,7 +31,7 @@ inline unsigned take_byte(fuzz_bytes *in) {
 // everywhere; a byte with its high bit set reads the text at once.
 inline std::size_t take_block_size(fuzz_bytes *in) {
     const unsigned byte = take_byte(in);
-    return byte >= 0x80 ? BLOCK_SIZE : 1 + byte;
+    return byte >= 0x80 ? TEXTLIB_BLOCK : 1 + byte;
 }
 
 // A stream that reads exactly these bytes through stdio.
@@ -87,17 +88,28 @@ inline std::string run_by_runes(void (*routine)(FILE *, FILE *), const std::uint
     return capture_end(&out);
 }
 
-// What a block routine writes for these bytes, read `block` bytes at a time.
-inline std::string run_by_blocks(void (*routine)(block_input *, block_output *),
+// Each kernel level this machine runs, in turn from one input to the next.
+inline void use_next_level() {
+    static int next = 0;
+    const textlib_level levels[] = {TEXTLIB_SCALAR, TEXTLIB_SSE2, TEXTLIB_AVX2, TEXTLIB_AVX512};
+    do {
+        next = (next + 1) % 4;
+    } while (!textlib_level_supported(levels[next]));
+    textlib_force_level(levels[next]);
+}
+
+// What a block routine writes for these bytes, read `block` bytes at a time, at the next level.
+inline std::string run_by_blocks(void (*routine)(textlib_input *, textlib_output *),
                                  const std::uint8_t *text, std::size_t size, std::size_t block) {
-    static block_input in;
-    static block_output out;
+    static textlib_input in;
+    static textlib_output out;
     captured bytes;
     capture_start(&bytes);
-    block_input_start(&in, file_holding(text, size), block);
-    block_output_start(&out, bytes.stream);
+    use_next_level();
+    textlib_output_start(&out, bytes.stream);
+    textlib_input_start(&in, file_holding(text, size), &out, block);
     routine(&in, &out);
-    block_output_flush(&out);
+    textlib_output_flush(&out);
     return capture_end(&bytes);
 }
 

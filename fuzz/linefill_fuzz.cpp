@@ -59,17 +59,18 @@ std::string filled_by_runes(const std::vector<piece> &pieces) {
 }
 
 std::string filled_by_blocks(const std::vector<piece> &pieces, std::size_t block) {
-    static block_input in;
-    static block_output out;
+    static textlib_input in;
+    static textlib_output out;
     out_column = 0;
     captured bytes;
     capture_start(&bytes);
-    block_output_start(&out, bytes.stream);
+    use_next_level();
+    textlib_output_start(&out, bytes.stream);
     for (const piece &p : pieces) {
-        block_input_start(&in, file_holding(p.data, p.size), block);
+        textlib_input_start(&in, file_holding(p.data, p.size), &out, block);
         linefill_blocks(&in, &out);
     }
-    block_output_flush(&out);
+    textlib_output_flush(&out);
     return capture_end(&bytes);
 }
 
@@ -79,7 +80,7 @@ void add_words(std::vector<std::vector<int>> *words, const std::uint8_t *text, s
     FILE *in = memory_input(text, size);
     bool in_word = false;
     for (int r = rune_fgetc(in); r != -1; r = rune_fgetc(in)) {
-        if (r == SPACE || r == TAB || r == NEWLINE) {
+        if (r == TEXTLIB_SPACE || r == TEXTLIB_TAB || r == TEXTLIB_NEWLINE) {
             in_word = false;
         } else if (r != 0) {
             if (!in_word) words->emplace_back();

@@ -21,8 +21,8 @@ tally_counts counted_by_stream(const std::uint8_t *text, std::size_t size) {
             c.broken++;
             continue;
         }
-        if (r == NEWLINE) c.lines++;
-        if (is_blank(r) || r == NEWLINE) {
+        if (r == TEXTLIB_NEWLINE) c.lines++;
+        if (textlib_is_blank(r) || r == TEXTLIB_NEWLINE) {
             between_words = true;
         } else {
             c.words += between_words;
@@ -42,8 +42,9 @@ tally_counts counted_plain(const std::uint8_t *text, std::size_t size) {
 }
 
 tally_counts counted_by_blocks(const std::uint8_t *text, std::size_t size, std::size_t block) {
-    static block_input in;
-    block_input_start(&in, file_holding(text, size), block);
+    static textlib_input in;
+    use_next_level();
+    textlib_input_start(&in, file_holding(text, size), nullptr, block);
     return tally_blocks(&in);
 }
 

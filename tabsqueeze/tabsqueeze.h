@@ -3,7 +3,7 @@
 #ifndef TABSQUEEZE_TABSQUEEZE_H
 #define TABSQUEEZE_TABSQUEEZE_H
 
-#include "textlib.h"
+#include "filter.h"
 
 // tab_width, the distance between tab stops, is textlib's.
 // Set by -a: every run of blanks is converted, not only a line's leading one.
@@ -13,6 +13,6 @@ void tabsqueeze_file(const char *name);
 // The rune-by-rune rules, kept as the reference that the block path is tested against.
 void tabsqueeze_plain(FILE *in, FILE *out);
 // The same output, a block at a time.
-void tabsqueeze_blocks(block_input *in, block_output *out);
+void tabsqueeze_blocks(textlib_input *in, textlib_output *out);
 
 #endif

@@ -2,7 +2,7 @@
 #ifndef TALLY_TALLY_H
 #define TALLY_TALLY_H
 
-#include "textlib.h"
+#include "filter.h"
 
 #include <cstdint>
 
@@ -35,6 +35,6 @@ void tally_file(const char *name);
 // The byte-by-byte rules, kept as the reference that the block path is tested against.
 tally_counts tally_plain(FILE *in);
 // The same counts, a block at a time.
-tally_counts tally_blocks(block_input *in);
+tally_counts tally_blocks(textlib_input *in);
 
 #endif

@@ -159,7 +159,8 @@ TEST(RuneStream, TakeOverMemoryGroupsExactlyAsTheStreamReader) {
         std::vector<int> runes;
         for (std::size_t at = 0; at < text.size();) {
             rune16 r;
-            at += static_cast<std::size_t>(u8_take(&r, text.data() + at, text.size() - at));
+            at += static_cast<std::size_t>(
+                textlib_take(&r, text.data() + at, text.size() - at, true));
             runes.push_back(r);
         }
         runes.push_back(-1);
@@ -187,22 +188,42 @@ TEST(RuneStream, BlockWriterWritesWhatTheStreamWriterWrites) {
     const rune16 runes[] = {'a', 0, RUNE_BAD, 0xE9, 0x20AC, 0xFFFF, '\n'};
     FILE *by_blocks = tmpfile();
     FILE *by_runes = tmpfile();
-    static block_output out;
-    block_output_start(&out, by_blocks);
-    for (std::size_t i = 0; i < 3 * BLOCK_SIZE / 2; i++) {
+    static textlib_output out;
+    textlib_output_start(&out, by_blocks);
+    // Borrowed bytes must stay put until the flush.
+    static const std::string borrowed(3 * TEXTLIB_BORROW_MIN, 'b');
+    for (std::size_t i = 0; i < 3 * TEXTLIB_OUTPUT_SIZE / 2; i++) {
         const rune16 r = runes[i % 7];
-        block_output_rune(&out, r);
+        textlib_output_rune(&out, r);
         rune_fputc(r, by_runes);
         if (i % 1000 == 0) {
-            const std::string piece(i % 3 == 0 ? BLOCK_SIZE : 100, 'x');
-            block_output_bytes(&out, piece.data(), piece.size());
+            const std::string piece(i % 3 == 0 ? TEXTLIB_OUTPUT_SIZE : 100, 'x');
+            textlib_output_bytes(&out, piece.data(), piece.size());
             fwrite(piece.data(), 1, piece.size(), by_runes);
+            const std::size_t lent = i % 5 == 0 ? borrowed.size() : i % 700;
+            textlib_output_span(&out, borrowed.data(), lent);
+            fwrite(borrowed.data(), 1, lent, by_runes);
         }
     }
-    block_output_flush(&out);
+    textlib_output_flush(&out);
     EXPECT_TRUE(contents_of(by_blocks) == contents_of(by_runes));
     fclose(by_blocks);
     fclose(by_runes);
+}
+
+// The runes of a block reader's input, taken as each read's bytes allow.
+std::vector<int> runes_by_blocks(textlib_input *in) {
+    std::vector<int> runes;
+    while (textlib_input_fill(in)) {
+        for (int width = 1; in->begin < in->end && width != 0;
+             in->begin += static_cast<std::size_t>(width)) {
+            rune16 r;
+            width = textlib_take(&r, in->data + in->begin, in->end - in->begin, in->at_eof);
+            if (width != 0) runes.push_back(r);
+        }
+    }
+    EXPECT_FALSE(in->failed);
+    return runes;
 }
 
 volatile std::sig_atomic_t signals_caught = 0;
@@ -252,10 +273,10 @@ TEST(RuneStream, BlockReaderRetriesAnInterruptedRead) {
     });
 
     FILE *stream = fdopen(pipe_ends[0], "r");
-    static block_input in;
-    block_input_start(&in, stream);
+    static textlib_input in;
+    textlib_input_start(&in, stream, nullptr);
     std::string runes;
-    for (int r; (r = block_input_rune(&in)) != -1;)
+    for (const int r : runes_by_blocks(&in))
         runes.push_back(static_cast<char>(r));
     writer.join();
     EXPECT_TRUE(signalled_in_read);
@@ -268,79 +289,16 @@ TEST(RuneStream, BlockReaderRetriesAnInterruptedRead) {
 
 TEST(RuneStream, BlockReaderGivesTheStreamReadersRunesAcrossBlockEdges) {
     std::mt19937 rng(11);
-    static block_input in;
+    static textlib_input in;
     for (int round = 0; round < 200; round++) {
         const std::string text = generated_text(rng, rng() % 200);
         FILE *stream = stream_of(text);
-        block_input_start(&in, stream, 1 + rng() % 7);
-        std::vector<int> runes;
-        for (int r; (r = block_input_rune(&in)) != -1;)
-            runes.push_back(r);
+        textlib_input_start(&in, stream, nullptr, 1 + rng() % 7);
+        std::vector<int> runes = runes_by_blocks(&in);
         runes.push_back(-1);
         fclose(stream);
         ASSERT_EQ(runes, read_all(text)) << testing::PrintToString(text);
     }
-}
-
-// Where scan_chunk's plain text must end, rune by rune; stopped tells whether the byte there
-// needs a closer look.
-std::size_t plain_by_runes(const char *p, bool *stopped) {
-    const auto byte = [p](std::size_t i) { return static_cast<unsigned char>(p[i]); };
-    std::size_t at = 0;
-    *stopped = true;
-    while (at < SCAN_CHUNK) {
-        const unsigned b = byte(at);
-        std::size_t width = 1;
-        if (b >= 0xC3 && b <= 0xDF)
-            width = 2;
-        else if (b >= 0xE1 && b <= 0xEF)
-            width = 3;
-        else if (b < 0x09 || b >= 0x80)
-            return at;
-        const std::size_t present = std::min(width, SCAN_CHUNK - at);
-        for (std::size_t i = 1; i < present; i++) {
-            if ((byte(at + i) & 0xC0) != 0x80) return at;
-        }
-        if (present < width) break;
-        at += width;
-    }
-    *stopped = false;
-    return at;
-}
-
-std::uint64_t bits_where(const std::string &text, bool (*test)(unsigned char)) {
-    std::uint64_t bits = 0;
-    for (std::size_t i = 0; i < SCAN_CHUNK; i++) {
-        if (test(static_cast<unsigned char>(text[i]))) bits |= std::uint64_t{1} << i;
-    }
-    return bits;
-}
-
-TEST(ScanChunk, FindsThePlainTextThatTheCodecWritesBackUnchanged) {
-    std::mt19937 rng(13);
-    for (int round = 0; round < 20000; round++) {
-        const std::string text = generated_text(rng, SCAN_CHUNK + 16);
-        chunk_scan scan;
-        scan_chunk(text.data(), &scan);
-        bool stopped = false;
-        const std::string shown = testing::PrintToString(text.substr(0, SCAN_CHUNK));
-        ASSERT_EQ(scan.plain, plain_by_runes(text.data(), &stopped)) << shown;
-        ASSERT_EQ(scan.stopped, stopped) << shown;
-        ASSERT_EQ(scan.tabs, bits_where(text, [](unsigned char c) { return c == 0x09; }));
-        ASSERT_EQ(scan.newlines, bits_where(text, [](unsigned char c) { return c == 0x0A; }));
-        ASSERT_EQ(scan.spaces, bits_where(text, [](unsigned char c) { return c == 0x20; }));
-        ASSERT_EQ(scan.continuation,
-                  bits_where(text, [](unsigned char c) { return (c & 0xC0) == 0x80; }));
-    }
-}
-
-TEST(ScanChunk, CountsBits) {
-    EXPECT_EQ(bit_count(0), 0);
-    EXPECT_EQ(bit_count(~std::uint64_t{0}), 64);
-    EXPECT_EQ(bit_count(0x8000000000000001), 2);
-    EXPECT_EQ(bits_below(0), 0u);
-    EXPECT_EQ(bits_below(3), 7u);
-    EXPECT_EQ(bits_below(64), ~std::uint64_t{0});
 }
 
 } // namespace

@@ -18,15 +18,10 @@ std::string expand_with(void (*routine)(FILE *, FILE *), const std::string &text
     return result;
 }
 
-std::size_t block_size_for_test = BLOCK_SIZE;
+std::size_t block_size_for_test = TEXTLIB_BLOCK;
 
 void expand_by_blocks(FILE *in, FILE *out) {
-    static block_input input;
-    static block_output output;
-    block_input_start(&input, in, block_size_for_test);
-    block_output_start(&output, out);
-    expand_blocks(&input, &output);
-    block_output_flush(&output);
+    run_blocks(expand_blocks, in, out, block_size_for_test);
 }
 
 TEST(Expand, BlockPathWritesWhatTheRuneRulesWrite) {
@@ -40,7 +35,7 @@ TEST(Expand, BlockPathWritesWhatTheRuneRulesWrite) {
                   expand_with(expand_plain, text, width))
             << testing::PrintToString(text) << " -t " << width << " block " << block_size_for_test;
     }
-    block_size_for_test = BLOCK_SIZE;
+    block_size_for_test = TEXTLIB_BLOCK;
 }
 
 // Long enough for whole chunks to be expanded at once, so that every way out of them (a tab
@@ -51,18 +46,18 @@ TEST(Expand, BlockPathAgreesWhereWholeChunksAreExpanded) {
     for (int round = 0; round < 300; round++) {
         const std::string text = generated_text(rng, 200 + rng() % 3000);
         const int width = widths[rng() % 6];
-        block_size_for_test = round % 2 == 0 ? BLOCK_SIZE : 129 + rng() % 600;
+        block_size_for_test = round % 2 == 0 ? TEXTLIB_BLOCK : 129 + rng() % 600;
         ASSERT_EQ(expand_with(expand_by_blocks, text, width),
                   expand_with(expand_plain, text, width))
             << testing::PrintToString(text) << " -t " << width << " block " << block_size_for_test;
     }
-    block_size_for_test = BLOCK_SIZE;
+    block_size_for_test = TEXTLIB_BLOCK;
 }
 
 TEST(Expand, BlockPathAgreesAcrossFullSizedBlocks) {
     std::mt19937 rng(5);
     for (int round = 0; round < 3; round++) {
-        const std::string text = generated_text(rng, 3 * BLOCK_SIZE + rng() % 1000);
+        const std::string text = generated_text(rng, 3 * TEXTLIB_BLOCK + rng() % 1000);
         ASSERT_EQ(expand_with(expand_by_blocks, text, 8), expand_with(expand_plain, text, 8));
     }
 }
@@ -128,13 +123,8 @@ TEST(Expand, HugeTabWidthsDoNotOverflowTheColumn) {
     counted_output counted;
     FILE *out = fopencookie(&counted, "w", {nullptr, count_write, nullptr, nullptr});
     FILE *in = stream_of("ab\t\tc");
-    static block_input input;
-    static block_output output;
     tab_width = 2147483647;
-    block_input_start(&input, in);
-    block_output_start(&output, out);
-    expand_blocks(&input, &output);
-    block_output_flush(&output);
+    run_blocks(expand_blocks, in, out);
     tab_width = 8;
     fclose(in);
     fclose(out);

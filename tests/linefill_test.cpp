@@ -7,15 +7,10 @@
 
 namespace {
 
-std::size_t block_size_for_test = BLOCK_SIZE;
+std::size_t block_size_for_test = TEXTLIB_BLOCK;
 
 void fill_by_blocks(FILE *in, FILE *out) {
-    static block_input input;
-    static block_output output;
-    block_input_start(&input, in, block_size_for_test);
-    block_output_start(&output, out);
-    linefill_blocks(&input, &output);
-    block_output_flush(&output);
+    run_blocks(linefill_blocks, in, out, block_size_for_test);
 }
 
 // One run of the tool over several inputs in a row, with the given settings.
@@ -65,14 +60,14 @@ TEST(Linefill, BlockPathWritesWhatTheRuneRulesWrite) {
             << testing::PrintToString(inputs) << " -l " << length << " -t " << tab << " block "
             << block_size_for_test;
     }
-    block_size_for_test = BLOCK_SIZE;
+    block_size_for_test = TEXTLIB_BLOCK;
 }
 
 TEST(Linefill, BlockPathAgreesOnWordsLongerThanABlock) {
     std::mt19937 rng(11);
-    const std::string long_word(BLOCK_SIZE + 1000, 'w');
-    for (const int length : {5, 70, 2 * static_cast<int>(BLOCK_SIZE)}) {
-        const std::string text = generated_text(rng, 2 * BLOCK_SIZE) + " " + long_word + " x\n" +
+    const std::string long_word(TEXTLIB_BLOCK + 1000, 'w');
+    for (const int length : {5, 70, 2 * static_cast<int>(TEXTLIB_BLOCK)}) {
+        const std::string text = generated_text(rng, 2 * TEXTLIB_BLOCK) + " " + long_word + " x\n" +
                                  "\xe4\xb8\x80" + long_word + " y " + long_word;
         ASSERT_EQ(fill_with(fill_by_blocks, {text, " z"}, length, 8),
                   fill_with(linefill_plain, {text, " z"}, length, 8))
@@ -111,7 +106,7 @@ TEST(Linefill, BlockPathAgreesOnEveryMultiByteFormInLongWords) {
                                             std::string(1, '\0')};
     std::mt19937 rng(17);
     std::string text;
-    while (text.size() < 3 * BLOCK_SIZE) {
+    while (text.size() < 3 * TEXTLIB_BLOCK) {
         const std::size_t lead_in = rng() % 8;
         for (std::size_t i = 0; i < lead_in; i++)
             text += "x\xe4\xb8\x80"[rng() % 2 == 0 ? 0 : 1];
@@ -142,7 +137,7 @@ std::vector<int> runes_of(const std::string &text) {
 std::vector<std::vector<int>> lines_of(const std::vector<int> &runes) {
     std::vector<std::vector<int>> lines(1);
     for (const int r : runes) {
-        if (r == NEWLINE)
+        if (r == TEXTLIB_NEWLINE)
             lines.emplace_back();
         else
             lines.back().push_back(r);
@@ -155,7 +150,7 @@ std::vector<std::vector<int>> lines_of(const std::vector<int> &runes) {
 std::vector<std::vector<int>> words_of(const std::vector<int> &runes) {
     std::vector<std::vector<int>> words(1);
     for (const int r : runes) {
-        if (is_blank(r) || r == NEWLINE) {
+        if (textlib_is_blank(r) || r == TEXTLIB_NEWLINE) {
             if (!words.back().empty()) words.emplace_back();
         } else if (r != 0) {
             words.back().push_back(r);
@@ -168,7 +163,7 @@ std::vector<std::vector<int>> words_of(const std::vector<int> &runes) {
 std::vector<std::vector<int>> blank_lines_of(const std::vector<int> &runes) {
     std::vector<std::vector<int>> blank;
     for (const std::vector<int> &line : lines_of(runes)) {
-        if (std::all_of(line.begin(), line.end(), is_blank)) blank.push_back(line);
+        if (std::all_of(line.begin(), line.end(), textlib_is_blank)) blank.push_back(line);
     }
     return blank;
 }
@@ -206,7 +201,7 @@ bool has_word_of_rune_0_only(const std::vector<int> &runes) {
     bool in_word = false;
     bool only_0 = false;
     for (const int r : runes) {
-        if (is_blank(r) || r == NEWLINE) {
+        if (textlib_is_blank(r) || r == TEXTLIB_NEWLINE) {
             if (in_word && only_0) return true;
             in_word = false;
         } else {

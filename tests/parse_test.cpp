@@ -97,24 +97,32 @@ TEST(Frame, ReportsErrorsThatOnlyItsLastChecksSee) {
     diag_progname = nullptr;
 }
 
-// Both ways out of the block writer: a full buffer flushed, and a piece larger than a block
-// written past the buffer.
+// Every way out of the block writer: a full buffer flushed, a piece larger than the buffer,
+// and borrowed bytes.
 TEST(Frame, BlockWritesToAFullDeviceEndTheProgram) {
     diag_progname = "tool";
-    static block_output out;
+    static textlib_output out;
     EXPECT_EXIT(
         {
-            block_output_start(&out, fopen("/dev/full", "w"));
-            for (std::size_t i = 0; i <= BLOCK_SIZE; i++)
-                block_output_rune(&out, 'a');
+            textlib_output_start(&out, fopen("/dev/full", "w"));
+            for (std::size_t i = 0; i <= TEXTLIB_OUTPUT_SIZE; i++)
+                textlib_output_rune(&out, 'a');
             exit(0);
         },
         testing::ExitedWithCode(1), "^tool: write error\n$");
     EXPECT_EXIT(
         {
-            block_output_start(&out, fopen("/dev/full", "w"));
-            const std::string piece(BLOCK_SIZE + 1, 'a');
-            block_output_bytes(&out, piece.data(), piece.size());
+            textlib_output_start(&out, fopen("/dev/full", "w"));
+            const std::string piece(TEXTLIB_OUTPUT_SIZE + 1, 'a');
+            textlib_output_bytes(&out, piece.data(), piece.size());
+            exit(0);
+        },
+        testing::ExitedWithCode(1), "^tool: write error\n$");
+    EXPECT_EXIT(
+        {
+            textlib_output_start(&out, fopen("/dev/full", "w"));
+            textlib_output_borrow(&out, "abc", 3);
+            textlib_output_flush(&out);
             exit(0);
         },
         testing::ExitedWithCode(1), "^tool: write error\n$");
@@ -128,9 +136,9 @@ TEST(Frame, AStreamAtItsEndGivesTheBlockReaderNothing) {
     while (getc(stream) != EOF) {
     }
     ASSERT_EQ(pwrite(fileno(stream), "def", 3, 3), 3);
-    static block_input in;
-    block_input_start(&in, stream);
-    EXPECT_FALSE(block_input_fill(&in));
+    static textlib_input in;
+    textlib_input_start(&in, stream, nullptr);
+    EXPECT_FALSE(textlib_input_fill(&in));
     fclose(stream);
 }
 

@@ -2,6 +2,9 @@
 #ifndef TESTS_SUPPORT_H
 #define TESTS_SUPPORT_H
 
+#include "filter.h"
+#include "scan.h"
+
 #include <cstdio>
 #include <random>
 #include <string>
@@ -27,5 +30,15 @@ std::string contents_of(FILE *stream);
 // Bytes from a generator biased toward what text filters must get right: blanks, tabs,
 // newlines, carriage returns, multi-byte, overlong, malformed and cut sequences, zero bytes.
 std::string generated_text(std::mt19937 &rng, std::size_t length);
+
+// The kernel levels this machine runs, slowest first.
+std::vector<textlib_level> runnable_levels();
+// Switches the kernel to the next level this machine runs, round and round, so that a generated
+// comparison that calls it before each block run meets every level.
+void use_next_level();
+
+// Runs a tool's block routine from in to out, `block` bytes a read, at the next kernel level.
+void run_blocks(void (*routine)(textlib_input *, textlib_output *), FILE *in, FILE *out,
+                std::size_t block = TEXTLIB_BLOCK);
 
 #endif

@@ -7,15 +7,10 @@
 
 namespace {
 
-std::size_t block_size_for_test = BLOCK_SIZE;
+std::size_t block_size_for_test = TEXTLIB_BLOCK;
 
 void squeeze_by_blocks(FILE *in, FILE *out) {
-    static block_input input;
-    static block_output output;
-    block_input_start(&input, in, block_size_for_test);
-    block_output_start(&output, out);
-    tabsqueeze_blocks(&input, &output);
-    block_output_flush(&output);
+    run_blocks(tabsqueeze_blocks, in, out, block_size_for_test);
 }
 
 std::string run_routine(void (*routine)(FILE *, FILE *), const std::string &text, int width,
@@ -135,7 +130,7 @@ TEST(Tabsqueeze, EveryRuneKeepsItsColumnOnceExpanded) {
             << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "");
     }
     EXPECT_GT(squeezed_rounds, 200);
-    block_size_for_test = BLOCK_SIZE;
+    block_size_for_test = TEXTLIB_BLOCK;
 }
 
 TEST(Tabsqueeze, BlockPathWritesWhatTheRuneRulesWrite) {
@@ -151,12 +146,12 @@ TEST(Tabsqueeze, BlockPathWritesWhatTheRuneRulesWrite) {
             << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "") << " block "
             << block_size_for_test;
     }
-    block_size_for_test = BLOCK_SIZE;
+    block_size_for_test = TEXTLIB_BLOCK;
 }
 
 TEST(Tabsqueeze, WordAtATimePathsWriteWhatTheRuneRulesWrite) {
     std::mt19937 rng(13);
-    const std::size_t blocks[] = {16, 100, 1000, 4096, BLOCK_SIZE};
+    const std::size_t blocks[] = {16, 100, 1000, 4096, TEXTLIB_BLOCK};
     for (int round = 0; round < 100; round++) {
         const std::string text = indented_text(rng, 1000 + rng() % 8000);
         const int width = widths[rng() % 7];
@@ -167,13 +162,13 @@ TEST(Tabsqueeze, WordAtATimePathsWriteWhatTheRuneRulesWrite) {
             << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "") << " block "
             << block_size_for_test;
     }
-    block_size_for_test = BLOCK_SIZE;
+    block_size_for_test = TEXTLIB_BLOCK;
 }
 
 TEST(Tabsqueeze, BlockPathAgreesAcrossFullSizedBlocks) {
     std::mt19937 rng(5);
     for (int round = 0; round < 4; round++) {
-        const std::string text = blank_heavy_text(rng, 2 * BLOCK_SIZE + rng() % 1000);
+        const std::string text = blank_heavy_text(rng, 2 * TEXTLIB_BLOCK + rng() % 1000);
         const bool all = round % 2 == 0;
         ASSERT_EQ(run_routine(squeeze_by_blocks, text, 8, all),
                   run_routine(tabsqueeze_plain, text, 8, all));

@@ -25,10 +25,11 @@ tally_counts plain_counts(const std::string &text) {
     return c;
 }
 
-tally_counts block_counts(const std::string &text, std::size_t block = BLOCK_SIZE) {
-    static block_input input;
+tally_counts block_counts(const std::string &text, std::size_t block = TEXTLIB_BLOCK) {
+    static textlib_input input;
     FILE *in = stream_of(text);
-    block_input_start(&input, in, block);
+    use_next_level();
+    textlib_input_start(&input, in, nullptr, block);
     const tally_counts c = tally_blocks(&input);
     EXPECT_FALSE(input.failed);
     fclose(in);
@@ -155,7 +156,7 @@ TEST(Tally, BlockPathCountsWhatTheByteRulesCount) {
 TEST(Tally, BlockPathAgreesAcrossFullSizedBlocks) {
     std::mt19937 rng(13);
     for (int round = 0; round < 2; round++) {
-        const std::string text = mostly_ascii(rng, 2 * BLOCK_SIZE + rng() % 1000);
+        const std::string text = mostly_ascii(rng, 2 * TEXTLIB_BLOCK + rng() % 1000);
         ASSERT_EQ(block_counts(text), plain_counts(text));
     }
 }

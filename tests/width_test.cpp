@@ -26,7 +26,7 @@ TEST(Width, RunesTakeTheColumnsOfTheirUnicodeProperties) {
           0xFEFF, 0x1160, 0x11FF}},
         // Latin, Greek, Cyrillic, controls, RUNE_BAD, surrogates, private use, specials.
         {1,
-         {'A', ' ', '~', 0, TAB, 0x1B, 0x7F, RUNE_BAD, 0x00E9, 0x02FF, 0x03B1, 0x0416, 0xD800,
+         {'A', ' ', '~', 0, '\t', 0x1B, 0x7F, RUNE_BAD, 0x00E9, 0x02FF, 0x03B1, 0x0416, 0xD800,
           0xE000, 0xFFFD, 0xFFFF}},
         // Unassigned: wide in the CJK ideograph blocks, as the database defaults them there.
         {2, {0xFA6E, 0xFADA}},

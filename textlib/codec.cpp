@@ -83,23 +83,3 @@ int u8_isfull(const char *src, int n) {
     rune16 r;
     return u8_decode(&r, src) == n && r != RUNE_BAD;
 }
-
-int u8_take(rune16 *dst, const char *src, std::size_t n) {
-    // A malformed sequence ends before the first byte that cannot continue it, so that byte
-    // starts the next rune and nothing after a fault is lost.
-    *dst = RUNE_BAD;
-    const unsigned b0 = byte_at(src, 0);
-    if (b0 < U8_SELF) {
-        *dst = static_cast<rune16>(b0);
-        return 1;
-    }
-    if (!is_lead2(b0) && !is_lead3(b0)) return 1;
-    if (n < 2 || !is_continuation(byte_at(src, 1))) return 1;
-    if (is_lead2(b0)) {
-        *dst = value2(b0, byte_at(src, 1));
-        return 2;
-    }
-    if (n < 3 || !is_continuation(byte_at(src, 2))) return 2;
-    *dst = value3(b0, byte_at(src, 1), byte_at(src, 2));
-    return 3;
-}

@@ -3,27 +3,12 @@
 #ifndef TEXTLIB_TEXTLIB_H
 #define TEXTLIB_TEXTLIB_H
 
-#include <bit>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <span>
 #include <unistd.h> // getopt, optarg and optind for the frame
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 // ---- Codec: UTF-8 of one to three bytes, 16-bit runes ----
-
-// The runes the filters treat apart: blanks are tab and space, and no other rune.
-constexpr int TAB = 9;
-constexpr int NEWLINE = 10;
-constexpr int SPACE = 32;
-
-inline bool is_blank(int r) {
-    return r == SPACE || r == TAB;
-}
 
 using rune16 = std::uint16_t;
 
@@ -34,238 +19,24 @@ constexpr int U8_SELF = 0x80;
 // The most bytes of one rune, and the size of every encoding or reading buffer.
 constexpr int U8_MAXBYTES = 3;
 
+// Writes *src's 1 to 3 bytes to dst, which has room for U8_MAXBYTES; rune 0 as C0 80, no
+// terminator. Returns the count.
 int u8_encode(char *dst, const rune16 *src);
+// Decodes the rune at src (null gives RUNE_BAD) into *dst and returns its width, 1 to 3; reads no
+// byte after one that cannot continue the sequence, so it is safe at a terminator.
 int u8_decode(rune16 *dst, const char *src);
+// The bytes u8_encode writes for a rune; 2 for 0, for negative values and for 0x80 to 0x7FF.
 int u8_runewidth(std::int64_t rune);
+// 1 when the first n bytes of src are exactly one whole sequence other than a form of U+0080.
 int u8_isfull(const char *src, int n);
-
-// Groups the first bytes of src[0..n) into one rune exactly as rune_fgetc groups a stream
-// that holds those n bytes and then ends. Stores the rune and returns the bytes it took
-// (1 to 3); n must be at least 1. Lets block readers agree with the stream reader.
-int u8_take(rune16 *dst, const char *src, std::size_t n);
 
 // ---- Rune streams ----
 
+// The next rune of the stream, or -1 at its end; a malformed sequence is RUNE_BAD and ends before
+// the first byte that cannot continue it, also at the end of the input.
 int rune_fgetc(FILE *stream);
+// Writes r as u8_encode does; r, or -1 when a byte could not be written.
 int rune_fputc(rune16 r, FILE *stream);
-
-// Block-wise reading and writing for the tools' fast paths: the same runes and bytes as
-// rune_fgetc and rune_fputc, without a library call per byte.
-constexpr std::size_t BLOCK_SIZE = 128 * 1024;
-
-struct block_input {
-    FILE *stream;
-    std::size_t block;      // bytes asked of each read; BLOCK_SIZE but for tests
-    std::size_t begin, end; // the unread bytes are data[begin..end)
-    bool at_eof;            // the stream has given all it has
-    bool failed;            // a read failed; block_input_close reports it
-    char data[BLOCK_SIZE + U8_MAXBYTES];
-};
-
-void block_input_start(block_input *in, FILE *stream, std::size_t block = BLOCK_SIZE);
-// Reads more when fewer than U8_MAXBYTES bytes are unread and the stream has more, keeping the
-// unread ones. Returns false once no byte is left.
-bool block_input_fill(block_input *in);
-// Takes one rune at data[begin], growing the buffer first so that a whole sequence is there.
-// Returns -1 at the end, like rune_fgetc.
-int block_input_rune(block_input *in);
-// input_close, after reporting a failed read as "unable to read".
-void block_input_close(block_input *in, const char *name);
-
-struct block_output {
-    FILE *stream;
-    std::size_t used;
-    char data[BLOCK_SIZE];
-};
-
-void block_output_start(block_output *out, FILE *stream);
-// Writes the buffer out; a failed write ends the program with "write error".
-void block_output_flush(block_output *out);
-void block_output_bytes(block_output *out, const char *bytes, std::size_t n);
-void block_output_repeat(block_output *out, char byte, std::uint64_t count);
-
-// A filter's per-file routine: opens the named input, runs routine from it to standard output,
-// writes out what is left and closes the input by the frame's rules.
-void block_filter_file(const char *name, void (*routine)(block_input *in, block_output *out));
-
-inline void block_output_byte(block_output *out, char byte) {
-    if (out->used == BLOCK_SIZE) block_output_flush(out);
-    out->data[out->used++] = byte;
-}
-
-inline void block_output_rune(block_output *out, rune16 r) {
-    if (out->used > BLOCK_SIZE - U8_MAXBYTES) block_output_flush(out);
-    out->used += static_cast<std::size_t>(u8_encode(out->data + out->used, &r));
-}
-
-// ---- Word-at-a-time search for the bytes a fast path must look at one by one ----
-// High bit set in each byte of x that is below `below` (at most 0x80) or is 0x80 and above.
-// Only the lowest flagged byte in memory order is exact: a borrow may flag bytes after it.
-inline std::uint64_t bytes_flagged(std::uint64_t x, unsigned below) {
-    constexpr std::uint64_t ones = 0x0101010101010101;
-    constexpr std::uint64_t highs = 0x8080808080808080;
-    return (((x - ones * below) & ~x) | x) & highs;
-}
-
-// The index of the lowest flagged byte in memory order.
-inline std::size_t first_flagged(std::uint64_t flags) {
-    if constexpr (std::endian::native == std::endian::little) {
-        return static_cast<std::size_t>(std::countr_zero(flags) / 8);
-    } else {
-        return static_cast<std::size_t>(std::countl_zero(flags) / 8);
-    }
-}
-
-// The first byte in [p, end) that is below `below` or 0x80 and above; end if none.
-inline const char *skip_plain(const char *p, const char *end, unsigned below) {
-    while (end - p >= 8) {
-        std::uint64_t x;
-        std::memcpy(&x, p, sizeof x);
-        const std::uint64_t flags = bytes_flagged(x, below);
-        if (flags != 0) return p + first_flagged(flags);
-        p += 8;
-    }
-    while (p < end && static_cast<unsigned char>(*p) >= below &&
-           static_cast<unsigned char>(*p) < 0x80) {
-        p++;
-    }
-    return p;
-}
-
-// The width of the two- or three-byte sequence at p when the codec writes it back byte for byte
-// (shortest form; C2 80 too, as that is how RUNE_BAD is written) and it lies wholly before end;
-// 0 for anything else.
-inline int verbatim_width(const char *p, const char *end) {
-    const auto byte = [p](int i) { return static_cast<unsigned char>(p[i]); };
-    const auto continues = [&](int i) { return (byte(i) & 0xC0) == 0x80; };
-    const unsigned b0 = byte(0);
-    if (b0 >= 0xC2 && b0 <= 0xDF) return end - p >= 2 && continues(1) ? 2 : 0;
-    if (b0 >= 0xE0 && b0 <= 0xEF && end - p >= 3 && continues(1) && continues(2)) {
-        return b0 != 0xE0 || byte(1) >= 0xA0 ? 3 : 0;
-    }
-    return 0;
-}
-
-// ---- Chunk scanning for fast paths ----
-
-// The bytes that one scan_chunk looks at.
-constexpr std::size_t SCAN_CHUNK = 64;
-
-// What scan_chunk finds in SCAN_CHUNK bytes that start at a rune boundary: one bit a byte, bit i
-// for byte i.
-struct chunk_scan {
-    std::uint64_t continuation; // continuation bytes
-    std::uint64_t tabs;         // the byte 09
-    std::uint64_t newlines;     // the byte 0A
-    std::uint64_t spaces;       // the byte 20
-    // The bytes from the chunk's start, ending at a rune boundary, whose runes the codec writes
-    // back byte for byte: tab, newline, 0B to 7F, and whole shortest-form sequences but U+0080.
-    std::size_t plain;
-    // The byte at plain needs the codec's closer look; otherwise plain stops only short of a
-    // sequence cut by the chunk's end, at most two bytes before it.
-    bool stopped;
-};
-
-namespace chunk_detail {
-
-// Per byte of a 16-byte piece, bit i for byte i: the classes scan_chunk combines.
-struct piece_bits {
-    std::uint64_t high, bit6, bit5, tabs, newlines, spaces, trouble;
-};
-
-#if defined(__SSE2__)
-inline piece_bits classify_piece(const char *p) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    const auto bits = [](__m128i x) { return static_cast<std::uint64_t>(_mm_movemask_epi8(x)); };
-    const auto splat = [](int byte) { return _mm_set1_epi8(static_cast<char>(byte)); };
-    const __m128i shifted1 = _mm_add_epi8(v, v);
-    const __m128i shifted2 = _mm_add_epi8(shifted1, shifted1);
-    // Bytes 00 to 08, and the leads the codec rewrites or refuses: C0, C1 and C2 (overlong forms
-    // and U+0080; C2 is refused whole, the codec then takes a closer look), E0, F0 to FF.
-    const __m128i controls = _mm_cmpeq_epi8(_mm_min_epu8(v, splat(0x08)), v);
-    const __m128i never = _mm_cmpeq_epi8(_mm_max_epu8(v, splat(0xF0)), v);
-    const __m128i overlong =
-        _mm_or_si128(_mm_cmpeq_epi8(_mm_and_si128(v, splat(0xFE)), splat(0xC0)),
-                     _mm_or_si128(_mm_cmpeq_epi8(v, splat(0xC2)), _mm_cmpeq_epi8(v, splat(0xE0))));
-    return {bits(v),
-            bits(shifted1),
-            bits(shifted2),
-            bits(_mm_cmpeq_epi8(v, splat(0x09))),
-            bits(_mm_cmpeq_epi8(v, splat(0x0A))),
-            bits(_mm_cmpeq_epi8(v, splat(0x20))),
-            bits(_mm_or_si128(controls, _mm_or_si128(never, overlong)))};
-}
-#else
-inline piece_bits classify_piece(const char *p) {
-    piece_bits b{};
-    for (int i = 0; i < 16; i++) {
-        const unsigned c = static_cast<unsigned char>(p[i]);
-        const auto set = [i](std::uint64_t &mask, bool on) { mask |= std::uint64_t{on} << i; };
-        set(b.high, (c & 0x80) != 0);
-        set(b.bit6, (c & 0x40) != 0);
-        set(b.bit5, (c & 0x20) != 0);
-        set(b.tabs, c == 0x09);
-        set(b.newlines, c == 0x0A);
-        set(b.spaces, c == 0x20);
-        set(b.trouble, c <= 0x08 || c >= 0xF0 || c == 0xC0 || c == 0xC1 || c == 0xC2 || c == 0xE0);
-    }
-    return b;
-}
-#endif
-
-} // namespace chunk_detail
-
-// One bit a set bit: a count without needing a popcount instruction.
-inline int bit_count(std::uint64_t x) {
-    x = x - ((x >> 1) & 0x5555555555555555);
-    x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
-    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
-    return static_cast<int>((x * 0x0101010101010101) >> 56);
-}
-
-// The bits below bit n, n from 0 to 64.
-inline std::uint64_t bits_below(std::size_t n) {
-    return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
-}
-
-// Looks at the SCAN_CHUNK bytes at p, which start at a rune boundary.
-inline void scan_chunk(const char *p, chunk_scan *scan) {
-    using chunk_detail::piece_bits;
-    std::uint64_t high = 0, bit6 = 0, bit5 = 0, trouble = 0;
-    scan->tabs = scan->newlines = scan->spaces = 0;
-    for (int piece = 0; piece < 4; piece++) {
-        const piece_bits b = chunk_detail::classify_piece(p + 16 * piece);
-        const int shift = 16 * piece;
-        high |= b.high << shift;
-        bit6 |= b.bit6 << shift;
-        bit5 |= b.bit5 << shift;
-        scan->tabs |= b.tabs << shift;
-        scan->newlines |= b.newlines << shift;
-        scan->spaces |= b.spaces << shift;
-        trouble |= b.trouble << shift;
-    }
-    const std::uint64_t continuation = high & ~bit6;
-    const std::uint64_t lead = high & bit6;
-    const std::uint64_t lead3 = lead & bit5;
-    scan->continuation = continuation;
-    // Every continuation byte must be announced by a lead, and every lead's bytes must follow.
-    const std::uint64_t problems = (continuation ^ ((lead << 1) | (lead3 << 2))) | trouble;
-    if (problems == 0) {
-        scan->stopped = false;
-        scan->plain = SCAN_CHUNK - ((lead3 >> 62) & 1 ? 2 : (lead >> 63) & 1 ? 1 : 0);
-        return;
-    }
-    // Stop at the problem, or at the start of the sequence that it cuts.
-    scan->stopped = true;
-    std::size_t plain = static_cast<std::size_t>(std::countr_zero(problems));
-    const std::uint64_t starts = ~continuation & bits_below(plain);
-    if (starts != 0) {
-        const int last = static_cast<int>(std::bit_width(starts)) - 1;
-        const std::size_t width = (lead3 >> last) & 1 ? 3 : (lead >> last) & 1 ? 2 : 1;
-        if (static_cast<std::size_t>(last) + width > plain) plain = static_cast<std::size_t>(last);
-    }
-    scan->plain = plain;
-}
 
 // ---- Diagnostics and decimal parsers ----
 
@@ -331,27 +102,56 @@ FILE *input_open(const char *name);
 void input_close(FILE *stream, const char *name);
 
 // ---- UTF-8 string operations ----
+// A string runs to its first rune 0 (00, C0 80 or E0 80 80), each malformed byte one RUNE_BAD;
+// every string given is terminated and shorter than 2^31 bytes, and no pointer is null.
 
+// Runes before the terminator.
 int u8_len(const char *s);
+// Runes before the terminator, but at most n (0 when n <= 0); s need hold only n runes.
 int u8_nlen(const char *s, int n);
+// Bytes before the terminator.
 int u8_bytelen(const char *s);
+// The first rune of s equal to c (0 finds the terminator), or null; c outside 0-0xFFFF finds none.
 char *u8_findrune(const char *s, std::int64_t c);
+// The last rune of s equal to c, the terminator included, or null.
 char *u8_findlastrune(const char *s, std::int64_t c);
+// The first rune position of s where the bytes of t follow; the empty t is found at the terminator.
 char *u8_findstr(const char *s, const char *t);
+// b's rune minus a's at the first pair that differs or holds a terminator; 0 if equal.
 int u8_cmp(const char *a, const char *b);
+// As u8_cmp over at most n + 1 rune pairs (the first pair always).
 int u8_ncmp(const char *a, const char *b, int n);
+// Bytes of the leading runes of s that belong to set; their count goes to *nrunes.
 int u8_span(const char *s, const char *set, int *nrunes);
+// Bytes of the leading runes of s that do not belong to set; their count goes to *nrunes.
 int u8_cspan(const char *s, const char *set, int *nrunes);
+// Decodes the rune that ends just before end into *dst and returns its width; the 1 to 3 bytes
+// before end that it reads must exist.
 int u8_decode_prev(rune16 *dst, const char *end);
+// Where s first holds the earliest rune of set (in set's order) that it holds at all, or null.
 char *u8_findany(const char *s, const char *set);
+// s's rune minus runes[i] at the first of n pairs that differ, else 0; both hold at least n runes,
+// and rune 0 ends neither.
 int u8_cmprunes(const rune16 *runes, const char *s, int n);
+// Copies src and a 00 to dst, which holds u8_bytelen(src) + 1 bytes; overlap as memmove. Returns
+// dst.
 char *u8_copy(char *dst, const char *src);
+// Copies src into dst of n >= 0 bytes: whole with a 00 if it fits with room to spare, else exactly
+// n bytes and no terminator (a sequence may be cut); overlap as memmove. Returns dst.
 char *u8_ncopy(char *dst, const char *src, int n);
+// Appends src and a 00 to dst, which holds both byte lengths plus one; overlap as memmove. Returns
+// dst.
 char *u8_append(char *dst, const char *src);
+// Appends src to dst of n bytes in all, n at least dst's byte length: with a 00 if it fits with
+// room to spare, else filling dst to n bytes without one; overlap as memmove. Returns dst.
 char *u8_nappend(char *dst, const char *src, int n);
 
 // ---- Bounded formatter ----
 
+// printf-like into dst of size bytes, always terminated when size > 0: %s (null prints "(null)"),
+// %c, %%, and %[digits][h|l][d|o|x] for int, int cut to 16 bits, or 64-bit long. Each argument
+// has its conversion's type; at most 1020 digits and a field width of at most 1023. Returns the
+// bytes stored before the 00, size when output was cut, 0 when size <= 0.
 int u8_snprintf(char *dst, int size, const char *format, ...);
 
 #endif
