@@ -66,9 +66,9 @@ const char *expand_tabs(const char *p, const char *end, std::uint64_t *column,
 }
 
 // The exact step where text is not plain: rune by rune, table-driven, until plain text is ahead.
-// Returns where it stopped; p itself when the rune there needs bytes that are still to come.
+// Returns where it stopped; *waiting tells that the rune there needs bytes still to come.
 const char *expand_runes(const char *p, const char *end, bool at_eof, std::uint64_t *column,
-                         textlib_output *out) {
+                         textlib_output *out, bool *waiting) {
     while (p < end) {
         const auto b = static_cast<unsigned char>(*p);
         if (b != 0 && b < 0x80 && b != '\t' && b != '\n') {
@@ -80,7 +80,8 @@ const char *expand_runes(const char *p, const char *end, bool at_eof, std::uint6
         }
         rune16 r;
         const int width = textlib_take(&r, p, static_cast<std::size_t>(end - p), at_eof);
-        if (width == 0) break;
+        *waiting = width == 0;
+        if (*waiting) break;
         if (r == TEXTLIB_TAB) {
             const std::uint64_t n = spaces_to_stop(*column);
             write_spaces(out, n);
@@ -108,11 +109,10 @@ void expand_blocks(textlib_input *in, textlib_output *out) {
             const char *const plain =
                 textlib_skip(p, end, TEXTLIB_STOP_TAB, &column, ~std::uint64_t{0});
             textlib_output_span(out, p, static_cast<std::size_t>(plain - p));
-            p = expand_tabs(plain, end, &column, out);
-            if (p == plain) {
-                p = expand_runes(plain, end, in->at_eof, &column, out);
-                if (p == plain) break;
-            }
+            bool waiting = false;
+            p = expand_runes(expand_tabs(plain, end, &column, out), end, in->at_eof, &column, out,
+                             &waiting);
+            if (waiting) break;
         }
         in->begin = static_cast<std::size_t>(p - in->data);
     }

@@ -102,13 +102,14 @@ inline bool may_begin_run(const char *p, const squeeze_state &s) {
 }
 
 // The exact step: rune by rune by the reference's rules, until plain text is ahead with no run
-// open. Returns where it stopped; p itself when the rune there needs bytes still to come.
+// open. Returns where it stopped; *waiting tells that the rune there needs bytes still to come.
 const char *squeeze_runes(const char *p, const char *end, bool at_eof, squeeze_state *s,
-                          textlib_output *out) {
+                          textlib_output *out, bool *waiting) {
     while (p < end) {
         rune16 r;
         const int width = textlib_take(&r, p, static_cast<std::size_t>(end - p), at_eof);
-        if (width == 0) break;
+        *waiting = width == 0;
+        if (*waiting) break;
         if (s->in_run) {
             if (textlib_is_blank(r)) {
                 s->column = after_blank(r, s->column);
@@ -158,9 +159,9 @@ void tabsqueeze_blocks(textlib_input *in, textlib_output *out) {
                     continue;
                 }
             }
-            const char *const after = squeeze_runes(p, end, in->at_eof, &s, out);
-            if (after == p) break;
-            p = after;
+            bool waiting = false;
+            p = squeeze_runes(p, end, in->at_eof, &s, out, &waiting);
+            if (waiting) break;
         }
         in->begin = static_cast<std::size_t>(p - in->data);
     }

@@ -74,14 +74,15 @@ inline bool plain_ahead(const char *p, const char *end) {
     return ((x | ((x - ones) & ~x)) & highs) == 0;
 }
 
-// The exact step: rune by rune, until plain text is ahead. Returns where it stopped; p itself
-// when the rune there needs bytes still to come.
+// The exact step: rune by rune, until plain text is ahead. Returns where it stopped; *waiting
+// tells that the rune there needs bytes still to come.
 const char *tally_runes(const char *p, const char *end, bool at_eof, tally_counts *c,
-                        bool *between_words) {
+                        bool *between_words, bool *waiting) {
     while (p < end && !plain_ahead(p, end)) {
         rune16 r;
         const int width = textlib_take(&r, p, static_cast<std::size_t>(end - p), at_eof);
-        if (width == 0) break;
+        *waiting = width == 0;
+        if (*waiting) break;
         count_rune(c, r, between_words);
         p += width;
     }
@@ -99,10 +100,10 @@ tally_counts tally_blocks(textlib_input *in) {
         const char *const end = in->data + in->end;
         const char *p = start;
         while (p < end) {
-            p = textlib_count(p, end, &plain, &between_words);
-            const char *const after = tally_runes(p, end, in->at_eof, &c, &between_words);
-            if (after == p) break;
-            p = after;
+            bool waiting = false;
+            p = tally_runes(textlib_count(p, end, &plain, &between_words), end, in->at_eof, &c,
+                            &between_words, &waiting);
+            if (waiting) break;
         }
         c.bytes += static_cast<std::uint64_t>(p - start);
         in->begin = static_cast<std::size_t>(p - in->data);

@@ -67,40 +67,13 @@ count_result count_with(count_routine count, const char *p, const char *end, boo
     return {at - p, c.lines, c.words, c.runes, between};
 }
 
-// Text rich in what the kernel decides on, cut anywhere, so that sequences end at the text's end:
-// mostly plain with a trouble spot now and then, or troubled throughout.
-std::string kernel_text(std::mt19937 &rng, std::size_t length) {
-    static const char *const plain[] = {"word",         " ",
-                                        "\t",           "\n",
-                                        "\xc3\xa9",     "\xe4\xb8\x80",
-                                        "\xed\xa0\x80", "\xef\xbf\xbf",
-                                        "\xc2\xa0",     "\xe0\xa0\x80",
-                                        "  ",           "\x01",
-                                        "\x7f",         "abcdefghijklmnopqrstuvwxyz"};
-    static const char *const rare[] = {"\xc0\xa0", "\xc1\xbf", "\xe0\x9f\xbf", "\xc2\x80\x80",
-                                       "\xe1\x80", "\xc0\x89", " \xc0",        "\n\xe0",
-                                       "\xff",     "\x80"};
-    std::string text;
-    if (rng() % 2 == 0) {
-        text = generated_text(rng, length);
-    } else {
-        const std::size_t spacing = 1 + rng() % 300;
-        while (text.size() < length) {
-            text += rng() % spacing == 0 ? rare[rng() % std::size(rare)]
-                                         : plain[rng() % std::size(plain)];
-        }
-    }
-    text.resize(length);
-    return text;
-}
-
 TEST(Kernel, EveryLevelFindsWhatTheScalarReferenceFinds) {
     const std::vector<level_routines> levels = vector_levels();
     std::mt19937 rng(14);
     alignas(64) static char buffer[2 * 4096 + 128];
     for (int round = 0; round < 6000; round++) {
         const std::size_t length = round % 500 == 0 ? 4096 + rng() % 4096 : rng() % 400;
-        const std::string text = kernel_text(rng, length);
+        const std::string text = generated_text(rng, length);
         const std::size_t offset = static_cast<std::size_t>(round % 64);
         std::memcpy(buffer + offset, text.data(), text.size());
         const char *const p = buffer + offset;

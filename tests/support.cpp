@@ -114,12 +114,37 @@ std::string generated_text(std::mt19937 &rng, std::size_t length) {
                                                     "\xef\xbb\xbf",
                                                     "\x08",
                                                     "        ",
-                                                    "abcdefghij"};
+                                                    "abcdefghij",
+                                                    "\xc0\xa0",
+                                                    "\xc1\xbf",
+                                                    "\xe0\x9f\xbf",
+                                                    "\xe0\xa0\x80",
+                                                    "\xc2\xa0",
+                                                    "\xef\xbf\xbf",
+                                                    " \xc0",
+                                                    "\n\xe0"};
+    // Plain text: what the fast paths pass over whole, between rare pieces above.
+    static const std::vector<std::string> plain = {"the ",
+                                                   "quick ",
+                                                   "brown fox ",
+                                                   "jumps\n",
+                                                   "\t",
+                                                   "  ",
+                                                   "\xc3\xa9t\xc3\xa9 ",
+                                                   "\xe4\xb8\x80\xe4\xba\x8c ",
+                                                   "abcdefghijklmnopqrstuvwxyz",
+                                                   "\n",
+                                                   "        ",
+                                                   " \t"};
     std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
     std::uniform_int_distribution<int> any_byte(0, 255);
+    // Half the texts are dense with what needs a closer look, half mostly plain.
+    const std::size_t spacing = rng() % 2 == 0 ? 0 : 1 + rng() % 200;
     std::string text;
     while (text.size() < length) {
-        if (rng() % 8 == 0)
+        if (spacing != 0 && rng() % spacing != 0)
+            text += plain[rng() % plain.size()];
+        else if (rng() % 8 == 0)
             text.push_back(static_cast<char>(any_byte(rng)));
         else
             text += pieces[pick(rng)];

@@ -133,6 +133,19 @@ TEST(Tabsqueeze, EveryRuneKeepsItsColumnOnceExpanded) {
     block_size_for_test = TEXTLIB_BLOCK;
 }
 
+// A run open at the end of one read is closed by the first rune of the next, and the plain text
+// after it must still be taken whole.
+TEST(Tabsqueeze, ARunThatEndsAReadIsClosedByTheNext) {
+    for (const std::size_t block : {std::size_t{16}, std::size_t{4096}}) {
+        const std::string text = std::string(block - 2, 'x') + "  abcdefghijklmnop\n  \tz";
+        block_size_for_test = block;
+        EXPECT_EQ(run_routine(squeeze_by_blocks, text, 4, true),
+                  std::string(block - 2, 'x') + (block % 4 == 0 ? "\t" : "  ") +
+                      "abcdefghijklmnop\n\tz");
+    }
+    block_size_for_test = TEXTLIB_BLOCK;
+}
+
 TEST(Tabsqueeze, BlockPathWritesWhatTheRuneRulesWrite) {
     std::mt19937 rng(7);
     for (int round = 0; round < 600; round++) {

@@ -1,6 +1,7 @@
 #include "filter.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -71,6 +72,9 @@ bool textlib_input_fill(textlib_input *in) {
     std::memmove(in->data, in->data + in->begin, left);
     in->begin = 0;
     in->end = left;
+    // A routine takes all but a sequence that more bytes may complete; anything else is a fault
+    // that would lose input or overrun the buffer, so it ends the program at once.
+    if (left >= U8_MAXBYTES) std::abort();
     for (;;) {
         const ssize_t got = read(fileno(in->stream), in->data + left, in->block);
         if (got > 0) {
