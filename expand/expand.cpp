@@ -33,15 +33,6 @@ void expand_plain(FILE *in, FILE *out) {
 
 namespace {
 
-// The bytes ahead are plain enough to hand back to the kernel: eight of 01 to 7F.
-inline bool plain_ahead(const char *p, const char *end) {
-    if (end - p < 8) return false;
-    std::uint64_t x;
-    std::memcpy(&x, p, sizeof x);
-    constexpr std::uint64_t ones = 0x0101010101010101, highs = 0x8080808080808080;
-    return ((x | ((x - ones) & ~x)) & highs) == 0;
-}
-
 void write_spaces(textlib_output *out, std::uint64_t n) {
     constexpr std::size_t few = 64;
     if (n <= few) {
@@ -65,36 +56,53 @@ const char *expand_tabs(const char *p, const char *end, std::uint64_t *column,
     return p;
 }
 
-// The exact step where text is not plain: rune by rune, table-driven, until plain text is ahead.
-// Returns where it stopped; *waiting tells that the rune there needs bytes still to come.
+// The exact step where text is not plain. Returns where it stopped; *waiting tells that the
+// rune there needs bytes still to come.
 const char *expand_runes(const char *p, const char *end, bool at_eof, std::uint64_t *column,
                          textlib_output *out, bool *waiting) {
-    while (p < end) {
-        const auto b = static_cast<unsigned char>(*p);
-        if (b != 0 && b < 0x80 && b != '\t' && b != '\n') {
-            if (plain_ahead(p, end)) break;
-            textlib_output_byte(out, static_cast<char>(b));
-            ++*column;
-            p++;
-            continue;
+    textlib_writer w = textlib_writer_start(out);
+    std::uint64_t col = *column;
+    const auto tab = [&w, &col] {
+        const std::uint64_t n = spaces_to_stop(col);
+        textlib_writer_done(&w);
+        write_spaces(w.out, n);
+        w = textlib_writer_start(w.out);
+        col += n;
+    };
+    // Lone bytes: the bytes they are written as come from a table.
+    const auto lone = [&](const char *from, unsigned n) {
+        char *o = textlib_writer_room(&w, 2 * 64);
+        for (const char *const to = from + n; from < to; from++) {
+            const auto b = static_cast<unsigned char>(*from);
+            if (b == '\t') {
+                w.at = o;
+                tab();
+                o = textlib_writer_room(&w, 2 * 64);
+            } else if (b == '\n') {
+                *o++ = '\n';
+                col = 0;
+            } else {
+                o += textlib_write_lone(o, b);
+                col++;
+            }
         }
-        rune16 r;
-        const int width = textlib_take(&r, p, static_cast<std::size_t>(end - p), at_eof);
-        *waiting = width == 0;
-        if (*waiting) break;
+        w.at = o;
+    };
+    p = textlib_each_rune(p, end, at_eof, waiting, lone, [&](const char *at, unsigned width) {
+        const rune16 r = textlib_rune_at(at, width);
         if (r == TEXTLIB_TAB) {
-            const std::uint64_t n = spaces_to_stop(*column);
-            write_spaces(out, n);
-            *column += n;
+            tab();
         } else if (r == TEXTLIB_NEWLINE) {
-            textlib_output_byte(out, '\n');
-            *column = 0;
+            *textlib_writer_room(&w, 1) = '\n';
+            w.at++;
+            col = 0;
         } else {
-            textlib_output_rune(out, r);
-            ++*column;
+            w.at += textlib_encode3(textlib_writer_room(&w, U8_MAXBYTES), r);
+            col++;
         }
-        p += width;
-    }
+    });
+    textlib_writer_done(&w);
+    *column = col;
     return p;
 }
 

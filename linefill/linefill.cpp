@@ -254,15 +254,6 @@ void end_word(const word_place *place, textlib_output *out, const indentation *i
     write_word_bytes(out, ind, held.bytes, held.length, place->runes, false);
 }
 
-// The bytes ahead are plain enough to hand to the kernel: eight of 01 to 7F.
-inline bool plain_ahead(const char *p, const char *end) {
-    if (end - p < 8) return false;
-    std::uint64_t x;
-    std::memcpy(&x, p, sizeof x);
-    constexpr std::uint64_t ones = 0x0101010101010101, highs = 0x8080808080808080;
-    return ((x | ((x - ones) & ~x)) & highs) == 0;
-}
-
 // Runes that start in [p, q): the bytes that are no continuation bytes.
 std::uint64_t runes_in(const char *p, const char *q) {
     std::uint64_t n = 0;
@@ -271,37 +262,32 @@ std::uint64_t runes_in(const char *p, const char *q) {
     return n;
 }
 
-// The whole words from p, the first byte of a word, that fit on the open line after a space,
-// written at once. Returns where the words written end, at a blank or at the start of a word
-// that needs a closer look; p when no word is written.
-const char *place_fitting_words(const char *p, const char *end, textlib_output *out) {
-    if (out_column >= static_cast<std::uint64_t>(line_length)) return p;
-    std::uint64_t column = out_column + 1;
-    const char *const q =
-        textlib_skip(p, end, TEXTLIB_STOP_TAB | TEXTLIB_STOP_NEWLINE | TEXTLIB_STOP_SPACE_RUN,
-                     &column, static_cast<std::uint64_t>(line_length));
-    const char *words_end = q;
-    if (q == end || (*q != ' ' && *q != '\t' && *q != '\n')) {
-        // The last word goes on past what was looked at: only the words before it are known.
-        while (words_end > p && words_end[-1] != ' ')
-            words_end--;
-        if (words_end == p) return p;
-        words_end--;
-        column -= runes_in(words_end, q);
+// Whether the rune at q, before end, is a plain word rune: a scan that stops there stopped at
+// its limit, not at something that needs a closer look.
+bool plain_word_rune_at(const char *q, const char *end) {
+    if (q >= end) return false;
+    const auto b = static_cast<unsigned char>(*q);
+    if (b < 0x80) return b != 0 && b != ' ' && b != '\t' && b != '\n';
+    rune16 r;
+    const int width = textlib_take(&r, q, static_cast<std::size_t>(end - q), false);
+    return width > 1 && r != RUNE_BAD && r >= (width == 2 ? 0x80 : 0x800);
+}
+
+// The words from p to q on one output line: each newline between them becomes a space. Returns
+// whether there was one.
+bool put_joined(textlib_output *out, const char *p, const char *q) {
+    bool joined = false;
+    while (p < q) {
+        const void *const newline = std::memchr(p, '\n', static_cast<std::size_t>(q - p));
+        const char *const stop = newline != nullptr ? static_cast<const char *>(newline) : q;
+        textlib_output_input(out, p, static_cast<std::size_t>(stop - p));
+        if (stop == q) break;
+        textlib_output_byte(out, ' ');
+        joined = true;
+        p = stop + 1;
     }
-    textlib_output_byte(out, ' ');
-    textlib_output_span(out, p, static_cast<std::size_t>(words_end - p));
-    out_column = column;
-    return words_end;
+    return joined;
 }
-
-// Whether the rune read as r from width bytes is written back as those very bytes: a plain rune.
-inline bool is_plain(rune16 r, int width) {
-    if (width == 1) return r != 0 && r < 0x80;
-    return r != RUNE_BAD && r >= (width == 2 ? 0x80 : 0x800);
-}
-
-constexpr unsigned WORD_STOPS = TEXTLIB_STOP_TAB | TEXTLIB_STOP_NEWLINE | TEXTLIB_STOP_SPACE;
 
 // Where the routine stands between calls on the same input.
 enum class fill_at { line_start, between_words, in_word };
@@ -311,111 +297,181 @@ struct fill_state {
     bool waiting; // the rune at the position returned needs bytes still to come
     indentation indent;
     word_place place;
+    // Bytes of the word being read that the exact step wrote, not yet placed; room for a
+    // fixed-size copy of a rune past the end.
+    char word[128 + U8_MAXBYTES];
+    std::size_t word_used;
+    std::uint64_t word_runes;
 };
 
-// The rune at p, or false (and waiting) when the bytes there end before it does.
-inline bool read_rune(fill_state *s, rune16 *r, int *width, const char *p, const char *end,
-                      bool at_eof) {
-    *width = textlib_take(r, p, static_cast<std::size_t>(end - p), at_eof);
-    s->waiting = *width == 0;
-    return !s->waiting;
+void place_held_word_bytes(fill_state *s, textlib_output *out) {
+    add_word_bytes(&s->place, out, &s->indent, s->word, s->word_used, s->word_runes, false);
+    s->word_used = 0;
+    s->word_runes = 0;
 }
 
-// The blanks that begin a line, and a line of blanks alone.
-const char *read_indent(fill_state *s, const char *p, const char *end, bool at_eof,
-                        textlib_output *out) {
-    rune16 r;
-    int width;
-    while (p < end && read_rune(s, &r, &width, p, end, at_eof)) {
+// The scan that places words: it passes single spaces, and newlines that a word follows, as the
+// separators that they become.
+constexpr unsigned LINE_STOPS = TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE_RUN |
+                                TEXTLIB_STOP_NEWLINE_RUN | TEXTLIB_NEWLINE_TAKES_COLUMN;
+constexpr unsigned WORD_STOPS = TEXTLIB_STOP_TAB | TEXTLIB_STOP_NEWLINE | TEXTLIB_STOP_SPACE;
+
+// Words from p, the start of a word, placed a whole output line at a time while they are plain
+// text apart by single separators: one scan finds how many fit. Returns where it stopped: at a
+// blank, or at a word that the rune-by-rune path places; p when it placed nothing.
+const char *place_words(fill_state *s, const char *p, const char *end, textlib_output *out) {
+    const auto length = static_cast<std::uint64_t>(line_length);
+    if (!plain_word_rune_at(p, end)) return p;
+    for (;;) {
+        const bool opener = out_column == 0;
+        if (opener && s->indent.width >= length) return p;
+        if (!opener && out_column >= length) {
+            put_newline(out);
+            continue;
+        }
+        std::uint64_t column = opener ? s->indent.width : out_column + 1;
+        const char *const q = textlib_skip(p, end, LINE_STOPS, &column, length);
+        const bool at_blank = q < end && (*q == ' ' || *q == '\t' || *q == '\n');
+        // Only whole words count: back to the separator before the word that the scan stopped in.
+        const char *words_end = q;
+        if (!at_blank) {
+            while (words_end > p && words_end[-1] != ' ' && words_end[-1] != '\n')
+                words_end--;
+            if (words_end > p) words_end--;
+        }
+        if (words_end == p) {
+            // The word at p is too long for the open line, or needs a closer look.
+            if (opener || !plain_word_rune_at(q, end)) return p;
+            put_newline(out);
+            continue;
+        }
+        if (!opener)
+            textlib_output_byte(out, ' ');
+        else if (s->indent.any)
+            put_indent(out, &s->indent);
+        const bool joined = put_joined(out, p, words_end);
+        out_column = column - runes_in(words_end, q);
+        // A word after a newline here is on an input line without indentation.
+        if (joined || (!at_blank && *words_end == '\n')) indent_clear(&s->indent);
+        if (at_blank && *q == '\n') {
+            // The next input line: with blanks before a word, they are its indentation and the
+            // paragraph goes on.
+            const char *word = q + 1;
+            while (word < end && (*word == ' ' || *word == '\t'))
+                word++;
+            if (word == end || !plain_word_rune_at(word, end)) return words_end;
+            indent_clear(&s->indent);
+            for (const char *blank = q + 1; blank < word; blank++)
+                indent_add(&s->indent, *blank);
+            p = word;
+            continue;
+        }
+        if (at_blank || !plain_word_rune_at(q, end)) return words_end;
+        // The word after the separator does not fit: it opens the next line.
+        put_newline(out);
+        p = words_end + 1;
+    }
+}
+
+// A rune of the word being read, its n bytes at bytes, which has U8_MAXBYTES.
+inline void hold_word_rune(fill_state *s, rune16 r, const char *bytes, unsigned n,
+                           textlib_output *out) {
+    // Rune 0 ends a zero-terminated word where it stands, so it never stays in one.
+    if (r == 0) return;
+    if (s->word_used + U8_MAXBYTES > sizeof s->word - U8_MAXBYTES) place_held_word_bytes(s, out);
+    std::memcpy(s->word + s->word_used, bytes, U8_MAXBYTES);
+    s->word_used += n;
+    s->word_runes++;
+}
+
+// One rune by the routine's rules; bytes are the n bytes it is written as, in a buffer of
+// U8_MAXBYTES.
+void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_output *out) {
+    if (s->at == fill_at::in_word) {
+        if (is_word_rune(r)) {
+            hold_word_rune(s, r, bytes, n, out);
+            return;
+        }
+        place_held_word_bytes(s, out);
+        end_word(&s->place, out, &s->indent);
+        s->at = fill_at::between_words;
+    }
+    if (s->at == fill_at::line_start) {
+        if (textlib_is_blank(r)) {
+            indent_add(&s->indent, r);
+            return;
+        }
         if (r == TEXTLIB_NEWLINE) {
             end_paragraph(out, &s->indent, true);
             indent_clear(&s->indent);
-        } else if (textlib_is_blank(r)) {
-            indent_add(&s->indent, r);
-        } else {
-            s->at = fill_at::between_words;
-            break;
+            return;
         }
-        p += width;
+        s->at = fill_at::between_words;
     }
-    return p;
+    if (textlib_is_blank(r)) return;
+    if (r == TEXTLIB_NEWLINE) {
+        indent_clear(&s->indent);
+        s->at = fill_at::line_start;
+        return;
+    }
+    begin_word(&s->place, out);
+    s->at = fill_at::in_word;
+    fill_rune(s, r, bytes, n, out);
 }
 
-// Blanks between words and after the last, up to a word or the end of the line; a word that
-// starts on the open line takes as many of the words after it as fit there.
-const char *read_between(fill_state *s, const char *p, const char *end, bool at_eof,
-                         textlib_output *out) {
-    rune16 r;
-    int width;
-    while (p < end && read_rune(s, &r, &width, p, end, at_eof)) {
-        if (r == TEXTLIB_NEWLINE) {
-            indent_clear(&s->indent);
-            s->at = fill_at::line_start;
-            return p + width;
-        }
-        if (!textlib_is_blank(r)) {
-            const char *const after = out_column != 0 ? place_fitting_words(p, end, out) : p;
-            if (after != p) return after;
-            begin_word(&s->place, out);
-            s->at = fill_at::in_word;
-            return p;
-        }
-        p += width;
-    }
-    return p;
-}
-
-// A word, plain stretches through the kernel and the rest rune by rune.
-const char *read_word(fill_state *s, const char *p, const char *end, bool at_eof,
-                      textlib_output *out) {
-    char bytes[64];
-    std::size_t used = 0;
-    std::uint64_t runes = 0;
-    const auto put_bytes = [&] {
-        add_word_bytes(&s->place, out, &s->indent, bytes, used, runes, false);
-        used = 0;
-        runes = 0;
-    };
-    rune16 r;
-    int width;
-    while (p < end && read_rune(s, &r, &width, p, end, at_eof)) {
-        if (!is_word_rune(r)) {
-            put_bytes();
-            end_word(&s->place, out, &s->indent);
-            s->at = fill_at::between_words;
-            return p;
-        }
-        if (is_plain(r, width) && (width > 1 || plain_ahead(p, end))) {
-            put_bytes();
-            std::uint64_t plain_runes = 0;
-            const char *const q = textlib_skip(p, end, WORD_STOPS, &plain_runes, ~std::uint64_t{0});
-            add_word_bytes(&s->place, out, &s->indent, p, static_cast<std::size_t>(q - p),
-                           plain_runes, true);
-            p = q;
-            continue;
-        }
-        // Rune 0 ends a zero-terminated word where it stands, so it never stays in one.
-        if (r != 0) {
-            if (used > sizeof bytes - U8_MAXBYTES) put_bytes();
-            used += static_cast<std::size_t>(u8_encode(bytes + used, &r));
-            runes++;
-        }
-        p += width;
-    }
-    put_bytes();
-    return p;
+inline bool may_begin_word(unsigned char b) {
+    return b != 0 && b != ' ' && b != '\t' && b != '\n';
 }
 
 // Everything from p that can be decided now; returns end, or where a rune waits for more bytes.
 const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eof,
                        textlib_output *out) {
+    // Inside a word, the usual case, a rune is only held.
+    const auto step = [s, out](rune16 r, const char *bytes, unsigned n) {
+        if (s->at == fill_at::in_word && is_word_rune(r))
+            hold_word_rune(s, r, bytes, n, out);
+        else
+            fill_rune(s, r, bytes, n, out);
+    };
+    const auto lone = [&step](const char *from, unsigned n) {
+        for (const char *const to = from + n; from < to; from++) {
+            char bytes[U8_MAXBYTES];
+            const unsigned written = textlib_write_lone(bytes, static_cast<unsigned char>(*from));
+            step(textlib_rune_at(from, 1), bytes, written);
+        }
+    };
+    const auto longer = [&step](const char *at, unsigned width) {
+        const rune16 r = textlib_rune_at(at, width);
+        char bytes[U8_MAXBYTES];
+        step(r, bytes, static_cast<unsigned>(textlib_encode3(bytes, r)));
+    };
     s->waiting = false;
     while (p < end && !s->waiting) {
-        switch (s->at) {
-        case fill_at::line_start: p = read_indent(s, p, end, at_eof, out); break;
-        case fill_at::between_words: p = read_between(s, p, end, at_eof, out); break;
-        case fill_at::in_word: p = read_word(s, p, end, at_eof, out); break;
+        const auto b = static_cast<unsigned char>(*p);
+        if (s->at == fill_at::in_word && may_begin_word(b)) {
+            std::uint64_t runes = 0;
+            const char *const q = textlib_skip(p, end, WORD_STOPS, &runes, ~std::uint64_t{0});
+            if (q != p) {
+                place_held_word_bytes(s, out);
+                add_word_bytes(&s->place, out, &s->indent, p, static_cast<std::size_t>(q - p),
+                               runes, true);
+                p = q;
+                continue;
+            }
+        } else if (s->at == fill_at::between_words && may_begin_word(b)) {
+            const char *const q = place_words(s, p, end, out);
+            if (q != p) {
+                p = q;
+                continue;
+            }
         }
+        // Between words, and where plain text is ahead, a byte 01-7F is a rune by itself.
+        if ((s->at != fill_at::in_word && b != 0 && b < 0x80) || textlib_plain_ahead(p, end)) {
+            fill_rune(s, b, p, 1, out);
+            p++;
+            continue;
+        }
+        p = textlib_each_rune(p, end, at_eof, &s->waiting, lone, longer);
     }
     return p;
 }
@@ -424,15 +480,20 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
 
 void linefill_blocks(textlib_input *in, textlib_output *out) {
     // Every input starts at a line start; only out_column carries over from the one before.
-    static fill_state s = {fill_at::line_start, false, {nullptr, 0, 0, 0, 0, 0, false}, {}};
+    static fill_state s;
     s.at = fill_at::line_start;
     indent_clear(&s.indent);
+    s.word_used = 0;
+    s.word_runes = 0;
     while (textlib_input_fill(in)) {
         const char *const start = in->data + in->begin;
         const char *const p = fill_bytes(&s, start, in->data + in->end, in->at_eof, out);
         in->begin = static_cast<std::size_t>(p - in->data);
     }
-    if (s.at == fill_at::in_word) end_word(&s.place, out, &s.indent);
+    if (s.at == fill_at::in_word) {
+        place_held_word_bytes(&s, out);
+        end_word(&s.place, out, &s.indent);
+    }
     if (s.at == fill_at::line_start) end_paragraph(out, &s.indent, false);
 }
 

@@ -67,11 +67,12 @@ struct squeeze_state {
 
 // The tab stops in (start, end], then the spaces from the last of them (or from start) to end.
 void write_run(textlib_output *out, std::uint64_t start, std::uint64_t end) {
-    const auto width = static_cast<std::uint64_t>(tab_width);
     std::uint64_t tabs = 0, spaces = 1;
     if (end - start != 1) {
-        tabs = end / width - start / width;
-        spaces = tabs > 0 ? end % width : end - start;
+        tabs = textlib_stops_between(start, end);
+        // From the last stop, which is the one after end's stop, less a tab's worth.
+        spaces = tabs > 0 ? end - (textlib_next_stop(end) - static_cast<std::uint64_t>(tab_width))
+                          : end - start;
     }
     // The usual short run as two copies of fixed size, without a library call.
     constexpr std::uint64_t few = 16;
@@ -86,51 +87,166 @@ void write_run(textlib_output *out, std::uint64_t start, std::uint64_t end) {
     textlib_output_repeat(out, ' ', spaces);
 }
 
-// The bytes ahead are plain enough to hand back to the kernel: eight of 01 to 7F.
-inline bool plain_ahead(const char *p, const char *end) {
-    if (end - p < 8) return false;
-    std::uint64_t x;
-    std::memcpy(&x, p, sizeof x);
-    constexpr std::uint64_t ones = 0x0101010101010101, highs = 0x8080808080808080;
-    return ((x | ((x - ones) & ~x)) & highs) == 0;
-}
-
 // Whether the rune at p may begin a run: a blank, or the lead of an overlong one.
 inline bool may_begin_run(const char *p, const squeeze_state &s) {
     const auto b = static_cast<unsigned char>(*p);
     return (all_blanks || s.column == 0) && (b == ' ' || b == '\t' || b == 0xC0 || b == 0xE0);
 }
 
-// The exact step: rune by rune by the reference's rules, until plain text is ahead with no run
-// open. Returns where it stopped; *waiting tells that the rune there needs bytes still to come.
+// The tabs and spaces of a run from p, eight spaces a step; returns the first other byte.
+const char *skip_blanks(const char *p, const char *end, std::uint64_t *column) {
+    constexpr std::uint64_t spaces = 0x2020202020202020;
+    while (p < end) {
+        if (*p == '\t') {
+            *column = textlib_next_stop(*column);
+            p++;
+        } else if (*p != ' ') {
+            break;
+        } else if (end - p >= 8) {
+            std::uint64_t x;
+            std::memcpy(&x, p, sizeof x);
+            const std::uint64_t others = x ^ spaces;
+            const auto n =
+                others == 0 ? 8 : static_cast<std::uint64_t>(__builtin_ctzll(others) / 8);
+            *column += n;
+            p += n;
+        } else {
+            ++*column;
+            p++;
+        }
+    }
+    return p;
+}
+
+void end_run(squeeze_state *s, textlib_output *out) {
+    write_run(out, s->start, s->column);
+    s->in_run = false;
+}
+
+// A run of plain blanks from p, which holds a blank that begins one, or the rest of an open run.
+// Returns where it stopped: at the rune after the run, which is then written, or at a byte that
+// needs the exact step (the run then stays open).
+const char *squeeze_blanks(const char *p, const char *end, squeeze_state *s, textlib_output *out) {
+    if (!s->in_run) {
+        s->in_run = true;
+        s->start = s->column;
+    }
+    p = skip_blanks(p, end, &s->column);
+    // The lead of an overlong blank may go on with the run.
+    if (p < end && *p != static_cast<char>(0xC0) && *p != static_cast<char>(0xE0)) end_run(s, out);
+    return p;
+}
+
+// Whether the blanks from run to after, a run from column 0 to column end, are already what
+// write_run writes for it: then they go out with the text around them.
+bool written_as_read(const char *run, const char *after, std::uint64_t end) {
+    const auto n = static_cast<std::uint64_t>(after - run);
+    if (end == 1) return n == 1 && *run == ' ';
+    const std::uint64_t tabs = textlib_stops_between(0, end);
+    const std::uint64_t spaces =
+        tabs > 0 ? end - (textlib_next_stop(end) - static_cast<std::uint64_t>(tab_width)) : end;
+    if (tabs + spaces != n) return false;
+    // A tab after a space would reach a stop more: the rest are spaces.
+    for (std::uint64_t i = 0; i < tabs; i++) {
+        if (run[i] != '\t') return false;
+    }
+    return true;
+}
+
+// Without -a, from p while the text is plain: the blanks that begin each line are rewritten
+// where write_run would write them otherwise, and everything else goes out as it came, a chunk
+// of line starts at a time. Returns where plain text ends, or the start of a run that needs the
+// exact step; *s says whether that is a line's start.
+const char *squeeze_line_starts(const char *p, const char *end, squeeze_state *s,
+                                textlib_output *out) {
+    const char *copied = p;
+    while (p < end) {
+        const textlib_view view = textlib_look(p, end);
+        const std::uint64_t plain =
+            view.plain >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << view.plain) - 1;
+        std::uint64_t starts =
+            ((view.newlines << 1) | (s->column == 0 ? 1 : 0)) & plain & (view.tabs | view.spaces);
+        const char *next = p + view.plain;
+        const std::uint64_t blanks = view.tabs | view.spaces;
+        while (starts != 0) {
+            const auto at = static_cast<unsigned>(__builtin_ctzll(starts));
+            const char *const run = p + at;
+            starts &= starts - 1;
+            // A run of spaces alone inside the chunk is measured by its bits.
+            const std::uint64_t from_run = ~(blanks >> at);
+            const auto length =
+                static_cast<unsigned>(from_run != 0 ? __builtin_ctzll(from_run) : 64);
+            std::uint64_t column = length;
+            const char *after = run + length;
+            if (at + length >= 64 ||
+                ((view.tabs >> at) & ((std::uint64_t{1} << length) - 1)) != 0) {
+                column = 0;
+                after = skip_blanks(run, end, &column);
+            }
+            // Only the exact step knows where a run ends at the end of the bytes, or before the
+            // lead of what may be an overlong blank.
+            if (after == end || *after == static_cast<char>(0xC0) ||
+                *after == static_cast<char>(0xE0)) {
+                textlib_output_input(out, copied, static_cast<std::size_t>(run - copied));
+                s->column = 0;
+                return run;
+            }
+            if (!written_as_read(run, after, column)) {
+                textlib_output_input(out, copied, static_cast<std::size_t>(run - copied));
+                write_run(out, 0, column);
+                copied = after;
+            }
+            if (after > next) {
+                next = after;
+                break;
+            }
+        }
+        if (next > p) s->column = next[-1] == '\n' ? 0 : 1;
+        const bool more = view.plain == 64 || next > p + view.plain;
+        p = next;
+        if (!more) break;
+    }
+    textlib_output_input(out, copied, static_cast<std::size_t>(p - copied));
+    return p;
+}
+
+// The exact step: rune by rune by the reference's rules, until plain text is ahead. Returns
+// where it stopped; *waiting tells that the rune there needs bytes still to come.
 const char *squeeze_runes(const char *p, const char *end, bool at_eof, squeeze_state *s,
                           textlib_output *out, bool *waiting) {
-    while (p < end) {
-        rune16 r;
-        const int width = textlib_take(&r, p, static_cast<std::size_t>(end - p), at_eof);
-        *waiting = width == 0;
-        if (*waiting) break;
+    textlib_writer w = textlib_writer_start(out);
+    // Whether r goes out as it is, after what it does to a run.
+    const auto written = [s, &w](rune16 r) {
         if (s->in_run) {
             if (textlib_is_blank(r)) {
                 s->column = after_blank(r, s->column);
-                p += width;
-                continue;
+                return false;
             }
-            write_run(out, s->start, s->column);
-            s->in_run = false;
+            textlib_writer_done(&w);
+            end_run(s, w.out);
+            w = textlib_writer_start(w.out);
         }
         if (starts_run(r, s->column)) {
             s->in_run = true;
             s->start = s->column;
             s->column = after_blank(r, s->column);
-            p += width;
-            continue;
+            return false;
         }
-        if (plain_ahead(p, end)) break;
-        textlib_output_rune(out, r);
         s->column = r == TEXTLIB_NEWLINE ? 0 : s->column + 1;
-        p += width;
-    }
+        return true;
+    };
+    const auto lone = [&](const char *from, unsigned n) {
+        for (const char *const to = from + n; from < to; from++) {
+            if (written(textlib_rune_at(from, 1)))
+                w.at += textlib_write_lone(textlib_writer_room(&w, 2),
+                                           static_cast<unsigned char>(*from));
+        }
+    };
+    p = textlib_each_rune(p, end, at_eof, waiting, lone, [&](const char *at, unsigned width) {
+        const rune16 r = textlib_rune_at(at, width);
+        if (written(r)) w.at += textlib_encode3(textlib_writer_room(&w, U8_MAXBYTES), r);
+    });
+    textlib_writer_done(&w);
     return p;
 }
 
@@ -146,6 +262,18 @@ void tabsqueeze_blocks(textlib_input *in, textlib_output *out) {
         const char *p = in->data + in->begin;
         const char *const end = in->data + in->end;
         while (p < end) {
+            const bool blank = *p == ' ' || *p == '\t';
+            if (blank && (s.in_run || may_begin_run(p, s))) {
+                p = squeeze_blanks(p, end, &s, out);
+                continue;
+            }
+            if (!all_blanks && !s.in_run) {
+                const char *const plain = squeeze_line_starts(p, end, &s, out);
+                if (plain != p) {
+                    p = plain;
+                    continue;
+                }
+            }
             if (!s.in_run && !may_begin_run(p, s)) {
                 const char *const plain = textlib_skip(p, end, stops, &s.column, ~std::uint64_t{0});
                 textlib_output_span(out, p, static_cast<std::size_t>(plain - p));
@@ -158,6 +286,7 @@ void tabsqueeze_blocks(textlib_input *in, textlib_output *out) {
                     p++;
                     continue;
                 }
+                if (*p == ' ' || *p == '\t') continue;
             }
             bool waiting = false;
             p = squeeze_runes(p, end, in->at_eof, &s, out, &waiting);

@@ -65,28 +65,16 @@ tally_counts tally_plain(FILE *in) {
 
 namespace {
 
-// The bytes ahead are plain enough to hand back to the kernel: eight of 01 to 7F.
-inline bool plain_ahead(const char *p, const char *end) {
-    if (end - p < 8) return false;
-    std::uint64_t x;
-    std::memcpy(&x, p, sizeof x);
-    constexpr std::uint64_t ones = 0x0101010101010101, highs = 0x8080808080808080;
-    return ((x | ((x - ones) & ~x)) & highs) == 0;
-}
-
-// The exact step: rune by rune, until plain text is ahead. Returns where it stopped; *waiting
-// tells that the rune there needs bytes still to come.
-const char *tally_runes(const char *p, const char *end, bool at_eof, tally_counts *c,
-                        bool *between_words, bool *waiting) {
-    while (p < end && !plain_ahead(p, end)) {
-        rune16 r;
-        const int width = textlib_take(&r, p, static_cast<std::size_t>(end - p), at_eof);
-        *waiting = width == 0;
-        if (*waiting) break;
-        count_rune(c, r, between_words);
-        p += width;
-    }
-    return p;
+// count_rune for the block path's exact step, without a branch on the rune: in text of bytes at
+// random, no test on a rune's class is predictable.
+inline void count_rune_at_random(tally_counts *c, rune16 r, bool *between_words) {
+    const bool bad = r == RUNE_BAD, newline = r == TEXTLIB_NEWLINE;
+    const bool separator = newline | textlib_is_blank(r);
+    c->runes++;
+    c->broken += bad;
+    c->lines += newline;
+    c->words += !bad & !separator & *between_words;
+    *between_words = bad ? *between_words : separator;
 }
 
 } // namespace
@@ -101,8 +89,15 @@ tally_counts tally_blocks(textlib_input *in) {
         const char *p = start;
         while (p < end) {
             bool waiting = false;
-            p = tally_runes(textlib_count(p, end, &plain, &between_words), end, in->at_eof, &c,
-                            &between_words, &waiting);
+            const auto lone = [&](const char *from, unsigned n) {
+                for (const char *const to = from + n; from < to; from++)
+                    count_rune_at_random(&c, textlib_rune_at(from, 1), &between_words);
+            };
+            p = textlib_each_rune(textlib_count(p, end, &plain, &between_words), end, in->at_eof,
+                                  &waiting, lone, [&](const char *at, unsigned width) {
+                                      count_rune_at_random(&c, textlib_rune_at(at, width),
+                                                           &between_words);
+                                  });
             if (waiting) break;
         }
         c.bytes += static_cast<std::uint64_t>(p - start);

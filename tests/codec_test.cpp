@@ -30,6 +30,18 @@ TEST(Codec, EncodeWritesShortestFormAndRuneZeroAsTwoBytes) {
     }
 }
 
+TEST(Codec, EncodingWithoutBranchesWritesWhatEncodeWrites) {
+    for (unsigned r = 0; r <= 0xFFFF; r++) {
+        const rune16 rune = static_cast<rune16>(r);
+        char want[U8_MAXBYTES], got[U8_MAXBYTES];
+        const int n = u8_encode(want, &rune);
+        ASSERT_EQ(textlib_encode3(got, r), n) << r;
+        ASSERT_EQ(std::string(got, static_cast<std::size_t>(n)),
+                  std::string(want, static_cast<std::size_t>(n)))
+            << r;
+    }
+}
+
 TEST(Codec, RuneWidthOfValuesOutsideTheRuneRange) {
     EXPECT_EQ(u8_runewidth(-1), 2);
     EXPECT_EQ(u8_runewidth(INT64_MIN), 2);

@@ -4,8 +4,10 @@
 #ifndef TEXTLIB_FILTER_H
 #define TEXTLIB_FILTER_H
 
+#include "scan.h"
 #include "textlib.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -26,6 +28,16 @@ inline bool textlib_is_blank(int r) {
 inline std::uint64_t textlib_next_stop(std::uint64_t column) {
     const auto width = static_cast<std::uint64_t>(tab_width);
     return column + width - ((width & (width - 1)) == 0 ? column & (width - 1) : column % width);
+}
+
+// The tab stops in (start, end], start <= end.
+inline std::uint64_t textlib_stops_between(std::uint64_t start, std::uint64_t end) {
+    const auto width = static_cast<std::uint64_t>(tab_width);
+    if ((width & (width - 1)) == 0) {
+        const int shift = __builtin_ctzll(width);
+        return (end >> shift) - (start >> shift);
+    }
+    return end / width - start / width;
 }
 
 // Groups the bytes at p, n of them (at least 1), into one rune exactly as rune_fgetc groups a
@@ -54,6 +66,121 @@ inline int textlib_take(rune16 *r, const char *p, std::size_t n, bool at_end) {
     if (!continues(2)) return 2;
     *r = static_cast<rune16>(((b0 & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F));
     return 3;
+}
+
+// The rune of width bytes at p, 1 to 3, one whole rune as rune_fgetc groups them, decoded with
+// shifts and masks alone: in text of bytes at random no test on them would be predictable.
+inline rune16 textlib_rune_at(const char *p, unsigned width) {
+    const auto byte = [p](unsigned i) {
+        return static_cast<unsigned>(static_cast<unsigned char>(p[i]));
+    };
+    const unsigned b0 = byte(0), b1 = byte(width > 1), b2 = byte(width - 1);
+    const unsigned bits = (b0 << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F);
+    // 7, 11 or 16 bits of value by width.
+    constexpr std::uint64_t kept = 0xFFFF07FF007F;
+    const unsigned value =
+        (bits >> (6 * (3 - width))) & static_cast<unsigned>(kept >> (16 * (width - 1)));
+    // Malformed: a lone byte of 80 and up, or a three-byte lead cut after its first continuation
+    // byte; one bit of a constant, by width and the lead's top three bits.
+    const unsigned bad = (0x80F0u >> (8 * (width - 1) + (b0 >> 5))) & 1;
+    return static_cast<rune16>(value ^ ((value ^ RUNE_BAD) & (0u - bad)));
+}
+
+// How the codec writes back each rune of one byte: the byte itself, C0 80 for 00 (rune 0), C2 80
+// for a malformed byte. The bytes in the low half, their count in the top byte.
+inline constexpr auto textlib_lone_bytes = [] {
+    std::array<std::uint32_t, 256> written{};
+    for (unsigned b = 0; b < 256; b++) {
+        if (b >= 0x01 && b <= 0x7F)
+            written[b] = b | 1u << 24;
+        else
+            written[b] = (b == 0 ? 0xC0u : 0xC2u) | 0x80u << 8 | 2u << 24;
+    }
+    return written;
+}();
+
+// Writes the lone byte b as the codec writes it back; stores two bytes at o, returns the count.
+inline unsigned textlib_write_lone(char *o, unsigned char b) {
+    const std::uint32_t written = textlib_lone_bytes[b];
+    o[0] = static_cast<char>(written);
+    o[1] = static_cast<char>(written >> 8);
+    return written >> 24;
+}
+
+// u8_encode without a branch on the rune: stores three bytes at o, of which the count returned
+// are the rune's.
+inline int textlib_encode3(char *o, unsigned r) {
+    const unsigned n = 1 + (r - 1 >= 0x7F) + (r >= 0x800);
+    const unsigned three = n == 3;
+    // The lead's marker bits are byte n - 1 of E0 C0 00.
+    o[0] = static_cast<char>(((0xE0C000u >> (8 * (n - 1))) & 0xFF) | (r >> (6 * (n - 1))));
+    o[1] = static_cast<char>(0x80 | ((r >> (6 * three)) & 0x3F));
+    o[2] = static_cast<char>(0x80 | (r & 0x3F));
+    return static_cast<int>(n);
+}
+
+// The bytes ahead are plain enough to hand back to the kernel: eight of 01 to 7F.
+inline bool textlib_plain_ahead(const char *p, const char *end) {
+    if (end - p < 8) return false;
+    std::uint64_t x;
+    std::memcpy(&x, p, sizeof x);
+    constexpr std::uint64_t ones = 0x0101010101010101, highs = 0x8080808080808080;
+    return ((x | ((x - ones) & ~x)) & highs) == 0;
+}
+
+// The exact step where text is not plain, a run at a time: each run of one-byte runes goes to
+// on_lone(first byte, count), each longer rune to on_rune(first byte, width), in order, as
+// rune_fgetc groups them; textlib_rune_at gives a rune's value. It stops where plain text is
+// ahead again (sixteen bytes of plain runes), after at least one rune. The runes' starts come a
+// chunk at a time from the kernel, so that no rune waits for the one before it to be decoded.
+// Returns where it stopped; *waiting tells that the rune there needs bytes still to come.
+template <typename lone_routine, typename rune_routine>
+const char *textlib_each_rune(const char *p, const char *end, bool at_eof, bool *waiting,
+                              lone_routine &&on_lone, rune_routine &&on_rune) {
+    *waiting = false;
+    const auto lowest = [](std::uint64_t x) { return static_cast<unsigned>(__builtin_ctzll(x)); };
+    while (p < end) {
+        unsigned whole;
+        std::uint64_t plain_starts;
+        const std::uint64_t starts = textlib_rune_starts(p, end, &whole, &plain_starts);
+        if (whole == 0) {
+            // A sequence that only more bytes, or the end of input, can decide.
+            rune16 r;
+            const int width = textlib_take(&r, p, static_cast<std::size_t>(end - p), at_eof);
+            *waiting = width == 0;
+            if (*waiting) break;
+            on_rune(p, static_cast<unsigned>(width));
+            p += width;
+            continue;
+        }
+        // Where sixteen bytes of plain runes begin: each byte starts a plain rune or goes on one.
+        std::uint64_t plain = plain_starts | ~starts;
+        plain &= plain >> 1;
+        plain &= plain >> 2;
+        plain &= plain >> 4;
+        plain &= plain >> 8;
+        plain &= starts & ~std::uint64_t{1} &
+                 (whole >= 16 ? (std::uint64_t{1} << (whole - 16) << 1) - 1 : 0);
+        const unsigned stop = plain != 0 && lowest(plain) < whole ? lowest(plain) : whole;
+        // The runes of more than one byte: starts not followed by one.
+        const std::uint64_t before_stop =
+            stop >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << stop) - 1;
+        std::uint64_t longer =
+            starts & ~((starts >> 1) | std::uint64_t{1} << (whole - 1)) & before_stop;
+        for (unsigned at = 0; at < stop;) {
+            const unsigned next_longer = longer != 0 ? lowest(longer) : stop;
+            if (next_longer > at) on_lone(p + at, next_longer - at);
+            if (next_longer == stop) break;
+            longer &= longer - 1;
+            const std::uint64_t after = starts >> next_longer >> 1;
+            const unsigned width = after != 0 ? lowest(after) + 1 : whole - next_longer;
+            on_rune(p + next_longer, width);
+            at = next_longer + width;
+        }
+        p += stop;
+        if (stop < whole) break;
+    }
+    return p;
 }
 
 // ---- Block output ----
@@ -101,6 +228,38 @@ inline void textlib_output_commit(textlib_output *out, std::size_t n) {
     out->used += n;
 }
 
+// Bytes of the output's own written straight into its buffer through a pointer of the caller's,
+// and committed in one go: a per-rune step then keeps no chain of loads and stores through the
+// output's fields.
+struct textlib_writer {
+    textlib_output *out;
+    char *start, *at, *limit;
+};
+
+constexpr std::size_t TEXTLIB_WRITER_ROOM = 1024;
+
+inline void textlib_writer_done(textlib_writer *w) {
+    textlib_output_commit(w->out, static_cast<std::size_t>(w->at - w->start));
+    w->start = w->at;
+}
+
+inline textlib_writer textlib_writer_start(textlib_output *out) {
+    char *const at = textlib_output_room(out, TEXTLIB_WRITER_ROOM);
+    return {out, at, at, at + TEXTLIB_WRITER_ROOM};
+}
+
+// Room for n bytes at w->at, n at most TEXTLIB_WRITER_ROOM.
+inline char *textlib_writer_room(textlib_writer *w, std::size_t n) {
+    if (static_cast<std::size_t>(w->limit - w->at) < n) {
+        textlib_writer_done(w);
+        *w = textlib_writer_start(w->out);
+    }
+    return w->at;
+}
+
+// Copies of at most this many bytes are made at that fixed size, without a library call.
+constexpr std::size_t TEXTLIB_SHORT = 64;
+
 // The bytes at p, borrowed when there are many, copied when there are few.
 inline void textlib_output_span(textlib_output *out, const char *p, std::size_t n) {
     if (n >= TEXTLIB_BORROW_MIN) {
@@ -108,6 +267,16 @@ inline void textlib_output_span(textlib_output *out, const char *p, std::size_t 
     } else if (n != 0) {
         std::memcpy(textlib_output_room(out, n), p, n);
         textlib_output_commit(out, n);
+    }
+}
+
+// textlib_output_span for bytes of an input buffer, after which TEXTLIB_SHORT bytes may be read.
+inline void textlib_output_input(textlib_output *out, const char *p, std::size_t n) {
+    if (n <= TEXTLIB_SHORT) {
+        std::memcpy(textlib_output_room(out, TEXTLIB_SHORT), p, TEXTLIB_SHORT);
+        textlib_output_commit(out, n);
+    } else {
+        textlib_output_span(out, p, n);
     }
 }
 
@@ -135,7 +304,9 @@ struct textlib_input {
     // Written out before a read moves the bytes it may point into, and so before every read: on
     // a terminal each line then shows as soon as it is complete.
     textlib_output *borrower;
-    char data[TEXTLIB_BLOCK + U8_MAXBYTES];
+    // A chunk's worth of room after the bytes a read may bring, so that a fixed-size copy of a few
+    // bytes may read past them.
+    char data[TEXTLIB_BLOCK + U8_MAXBYTES + TEXTLIB_SHORT];
 };
 
 void textlib_input_start(textlib_input *in, FILE *stream, textlib_output *borrower,

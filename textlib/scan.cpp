@@ -75,3 +75,28 @@ const char *textlib_count(const char *p, const char *end, textlib_counts *counts
     default: return count_scalar(p, end, counts, between_words);
     }
 }
+
+std::uint64_t textlib_rune_starts(const char *p, const char *end, unsigned *whole,
+                                  std::uint64_t *plain) {
+    using namespace textlib_levels;
+    switch (level_in_use) {
+#if defined(__x86_64__)
+    case TEXTLIB_AVX512: return rune_starts_avx512(p, end, whole, plain);
+    case TEXTLIB_AVX2: return rune_starts_avx2(p, end, whole, plain);
+    case TEXTLIB_SSE2: return rune_starts_sse2(p, end, whole, plain);
+#endif
+    default: return rune_starts_scalar(p, end, whole, plain);
+    }
+}
+
+textlib_view textlib_look(const char *p, const char *end) {
+    using namespace textlib_levels;
+    switch (level_in_use) {
+#if defined(__x86_64__)
+    case TEXTLIB_AVX512: return look_avx512(p, end);
+    case TEXTLIB_AVX2: return look_avx2(p, end);
+    case TEXTLIB_SSE2: return look_sse2(p, end);
+#endif
+    default: return look_scalar(p, end);
+    }
+}

@@ -22,6 +22,8 @@ enum textlib_stop : unsigned {
     // or the leads C0 and E0 of their overlong forms.
     TEXTLIB_STOP_SPACE_RUN = 8,
     TEXTLIB_STOP_NEWLINE_RUN = 16,
+    // Not a stop: a newline passed takes a column like any other rune instead of starting a line.
+    TEXTLIB_NEWLINE_TAKES_COLUMN = 32,
 };
 
 // What the tools count over plain text.
@@ -36,7 +38,8 @@ enum textlib_level { TEXTLIB_SCALAR, TEXTLIB_SSE2, TEXTLIB_AVX2, TEXTLIB_AVX512 
 
 // From p, at a rune boundary, up to end: the first byte of the first rune that is not plain or is
 // a stop, or of the first plain rune that would take *column past limit; end if none. *column
-// grows by one a rune passed and goes back to 0 after every newline passed.
+// grows by one a rune passed and goes back to 0 after every newline passed; a null column counts
+// nothing and sets no limit.
 const char *textlib_skip(const char *p, const char *end, unsigned stops, std::uint64_t *column,
                          std::uint64_t limit);
 
@@ -45,6 +48,24 @@ const char *textlib_skip(const char *p, const char *end, unsigned stops, std::ui
 // word may start at p, and on return at the byte returned.
 const char *textlib_count(const char *p, const char *end, textlib_counts *counts,
                           bool *between_words);
+
+// The runes that start in the first min(64, end - p) bytes at p, p < end, which begins one,
+// grouped as rune_fgetc groups them: bit i is set where a rune starts at p[i]. *whole receives
+// how many of those bytes belong to runes that lie wholly among them: all but a sequence that
+// the 64 bytes, or end, may cut short; *plain the starts of the plain runes among them.
+std::uint64_t textlib_rune_starts(const char *p, const char *end, unsigned *whole,
+                                  std::uint64_t *plain);
+
+// What the first min(64, end - p) bytes at p, p < end, which begins a rune, hold: bit i for
+// byte i.
+struct textlib_view {
+    std::uint64_t tabs, newlines, spaces;
+    // The bytes from p that are plain text: up to the first rune that is not plain or that those
+    // bytes, or end, may cut short.
+    unsigned plain;
+};
+
+textlib_view textlib_look(const char *p, const char *end);
 
 // The level in use: the fastest that the CPU supports, chosen at start-up.
 textlib_level textlib_scan_level();
@@ -62,17 +83,29 @@ const char *skip_scalar(const char *p, const char *end, unsigned stops, std::uin
                         std::uint64_t limit);
 const char *count_scalar(const char *p, const char *end, textlib_counts *counts,
                          bool *between_words);
+std::uint64_t rune_starts_scalar(const char *p, const char *end, unsigned *whole,
+                                 std::uint64_t *plain);
+textlib_view look_scalar(const char *p, const char *end);
 #if defined(__x86_64__)
 const char *skip_sse2(const char *p, const char *end, unsigned stops, std::uint64_t *column,
                       std::uint64_t limit);
 const char *count_sse2(const char *p, const char *end, textlib_counts *counts, bool *between_words);
+std::uint64_t rune_starts_sse2(const char *p, const char *end, unsigned *whole,
+                               std::uint64_t *plain);
+textlib_view look_sse2(const char *p, const char *end);
 const char *skip_avx2(const char *p, const char *end, unsigned stops, std::uint64_t *column,
                       std::uint64_t limit);
 const char *count_avx2(const char *p, const char *end, textlib_counts *counts, bool *between_words);
+std::uint64_t rune_starts_avx2(const char *p, const char *end, unsigned *whole,
+                               std::uint64_t *plain);
+textlib_view look_avx2(const char *p, const char *end);
 const char *skip_avx512(const char *p, const char *end, unsigned stops, std::uint64_t *column,
                         std::uint64_t limit);
 const char *count_avx512(const char *p, const char *end, textlib_counts *counts,
                          bool *between_words);
+std::uint64_t rune_starts_avx512(const char *p, const char *end, unsigned *whole,
+                                 std::uint64_t *plain);
+textlib_view look_avx512(const char *p, const char *end);
 #endif
 } // namespace textlib_levels
 

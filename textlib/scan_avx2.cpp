@@ -67,6 +67,7 @@ struct avx2_level {
         low &= m->cont;
         m->refused = zero | c0 | c1 | never | (c2 & (byte80 >> 1)) | (e0 & (low >> 1));
         m->blank_lead = c0 | e0;
+        m->never = never;
     }
 };
 
@@ -75,6 +76,15 @@ struct avx2_level {
 const char *textlib_levels::skip_avx2(const char *p, const char *end, unsigned stops,
                                       std::uint64_t *column, std::uint64_t limit) {
     return skip_chunks<avx2_level>(p, end, stops, column, limit);
+}
+
+std::uint64_t textlib_levels::rune_starts_avx2(const char *p, const char *end, unsigned *whole,
+                                               std::uint64_t *plain) {
+    return rune_starts_chunks<avx2_level>(p, end, whole, plain);
+}
+
+textlib_view textlib_levels::look_avx2(const char *p, const char *end) {
+    return look_chunks<avx2_level>(p, end);
 }
 
 const char *textlib_levels::count_avx2(const char *p, const char *end, textlib_counts *counts,

@@ -38,6 +38,7 @@ struct avx512_level {
                         _mm512_cmpge_epu8_mask(v, splat(0xF0)) | (c2 & (byte80 >> 1)) |
                         (e0 & ((low & m.cont) >> 1));
             m.blank_lead = c0 | e0;
+            m.never = _mm512_cmpge_epu8_mask(v, splat(0xF0));
         }
         return m;
     }
@@ -48,6 +49,15 @@ struct avx512_level {
 const char *textlib_levels::skip_avx512(const char *p, const char *end, unsigned stops,
                                         std::uint64_t *column, std::uint64_t limit) {
     return skip_chunks<avx512_level>(p, end, stops, column, limit);
+}
+
+std::uint64_t textlib_levels::rune_starts_avx512(const char *p, const char *end, unsigned *whole,
+                                                 std::uint64_t *plain) {
+    return rune_starts_chunks<avx512_level>(p, end, whole, plain);
+}
+
+textlib_view textlib_levels::look_avx512(const char *p, const char *end) {
+    return look_chunks<avx512_level>(p, end);
 }
 
 const char *textlib_levels::count_avx512(const char *p, const char *end, textlib_counts *counts,

@@ -22,6 +22,7 @@ struct chunk_masks {
     // before 80-9F. Exact but for the last byte, whose next byte is not in the chunk.
     std::uint64_t refused;
     std::uint64_t blank_lead; // C0 and E0, which may begin an overlong blank or newline
+    std::uint64_t never;      // F0-FF, which begin no sequence; only where refused is set
 };
 
 inline std::uint64_t below(unsigned n) {
@@ -143,7 +144,13 @@ const char *skip_chunks(const char *p, const char *end, unsigned stops, std::uin
         unsigned length;
         const chunk_masks m = classify_at<level>(p, end, &length);
         const chunk_stop stop = first_stop(m, length, stops);
-        const unsigned passed = advance_column<level>(~m.cont, m.newline, stop.at, column, limit);
+        if (column == nullptr) {
+            p += stop.at;
+            if (stop.stopped) break;
+            continue;
+        }
+        const std::uint64_t lines = (stops & TEXTLIB_NEWLINE_TAKES_COLUMN) != 0 ? 0 : m.newline;
+        const unsigned passed = advance_column<level>(~m.cont, lines, stop.at, column, limit);
         if (passed < stop.at || stop.stopped) return p + passed;
         p += passed;
     }
@@ -178,6 +185,42 @@ const char *count_chunks(const char *p, const char *end, textlib_counts *counts,
     counts->runes += runes;
     *between_words = after_separator != 0;
     return p;
+}
+
+// Rune starts by the codec's grouping: a continuation byte starts a rune of its own unless the
+// lead before it, or a three-byte lead and a continuation byte before it, take it along.
+template <typename level>
+std::uint64_t rune_starts_chunks(const char *p, const char *end, unsigned *whole,
+                                 std::uint64_t *plain) {
+    unsigned length;
+    const chunk_masks m = classify_at<level>(p, end, &length);
+    const std::uint64_t lead = m.lead & ~m.never, lead3 = m.lead3 & ~m.never;
+    const std::uint64_t taken = m.cont & ((lead << 1) | ((lead3 << 2) & (m.cont << 1)));
+    std::uint64_t starts = ~taken & below(length);
+    // Plain runes: a byte 01-7F, or a lead with all its continuation bytes, none refused. 00 and
+    // F0-FF are refused, so where none is refused there is none.
+    const std::uint64_t cont1 = m.cont >> 1, cont2 = m.cont >> 2;
+    const std::uint64_t whole_lead = ((lead & ~lead3) & cont1) | (lead3 & cont1 & cont2);
+    *plain = starts & ~m.refused & ((~m.cont & ~m.lead) | whole_lead);
+    // A sequence whose bytes may go on past the length is left for the next look.
+    unsigned cut = length;
+    const std::uint64_t last = std::uint64_t{1} << (length - 1);
+    if ((lead & last) != 0)
+        cut = length - 1;
+    else if (length >= 2 && (lead3 & (last >> 1)) != 0 && (m.cont & last) != 0)
+        cut = length - 2;
+    *whole = cut;
+    *plain &= below(cut);
+    return starts & below(cut);
+}
+
+template <typename level> textlib_view look_chunks(const char *p, const char *end) {
+    unsigned looked;
+    const chunk_masks m = classify_at<level>(p, end, &looked);
+    unsigned whole = looked;
+    const std::uint64_t stops = not_plain(m, &whole) | ~below(whole);
+    const std::uint64_t bytes = below(looked);
+    return {m.tab & bytes, m.newline & bytes, m.space & bytes, stops != 0 ? lowest(stops) : 64};
 }
 
 } // namespace

@@ -55,7 +55,8 @@ const char *textlib_levels::skip_scalar(const char *p, const char *end, unsigned
                                         std::uint64_t *column, std::uint64_t limit) {
     for (int width; p < end && (width = plain_width(p, end)) != 0; p += width) {
         if (stops_at(p, end, stops)) break;
-        if (*p == '\n') {
+        if (column == nullptr) continue;
+        if (*p == '\n' && (stops & TEXTLIB_NEWLINE_TAKES_COLUMN) == 0) {
             *column = 0;
         } else {
             if (*column >= limit) break;
@@ -78,4 +79,50 @@ const char *textlib_levels::count_scalar(const char *p, const char *end, textlib
         }
     }
     return p;
+}
+
+std::uint64_t textlib_levels::rune_starts_scalar(const char *p, const char *end, unsigned *whole,
+                                                 std::uint64_t *plain) {
+    const std::ptrdiff_t length = end - p < 64 ? end - p : 64;
+    *plain = 0;
+    const auto continues = [p, length](std::ptrdiff_t i) {
+        return i < length && is_continuation(byte_at(p + i));
+    };
+    std::uint64_t starts = 0;
+    std::ptrdiff_t at = 0;
+    while (at < length) {
+        const unsigned b0 = byte_at(p + at);
+        const std::ptrdiff_t wanted = b0 >= 0xC0 && b0 <= 0xDF   ? 2
+                                      : b0 >= 0xE0 && b0 <= 0xEF ? 3
+                                                                 : 1;
+        std::ptrdiff_t width = 1;
+        while (width < wanted && continues(at + width))
+            width++;
+        // More bytes could still continue a sequence that the length cuts.
+        if (width < wanted && at + width == length) break;
+        starts |= std::uint64_t{1} << at;
+        *plain |= std::uint64_t{plain_width(p + at, p + length) == width} << at;
+        at += width;
+    }
+    *whole = static_cast<unsigned>(at);
+    return starts;
+}
+
+textlib_view textlib_levels::look_scalar(const char *p, const char *end) {
+    const std::ptrdiff_t length = end - p < 64 ? end - p : 64;
+    textlib_view view{0, 0, 0, 0};
+    for (std::ptrdiff_t i = 0; i < length; i++) {
+        const unsigned b = byte_at(p + i);
+        view.tabs |= std::uint64_t{b == '\t'} << i;
+        view.newlines |= std::uint64_t{b == '\n'} << i;
+        view.spaces |= std::uint64_t{b == ' '} << i;
+    }
+    // Plain runes that lie wholly within the bytes looked at.
+    const char *const limit = p + length;
+    const char *q = p;
+    for (int width; q < limit && (width = plain_width(q, limit)) != 0;)
+        q += width;
+    // A sequence that limit cuts may still be plain.
+    view.plain = static_cast<unsigned>(q - p);
+    return view;
 }

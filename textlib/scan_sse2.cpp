@@ -69,6 +69,7 @@ struct sse2_level {
         low &= m->cont;
         m->refused = zero | c0 | c1 | never | (c2 & (byte80 >> 1)) | (e0 & (low >> 1));
         m->blank_lead = c0 | e0;
+        m->never = never;
     }
 };
 
@@ -77,6 +78,15 @@ struct sse2_level {
 const char *textlib_levels::skip_sse2(const char *p, const char *end, unsigned stops,
                                       std::uint64_t *column, std::uint64_t limit) {
     return skip_chunks<sse2_level>(p, end, stops, column, limit);
+}
+
+std::uint64_t textlib_levels::rune_starts_sse2(const char *p, const char *end, unsigned *whole,
+                                               std::uint64_t *plain) {
+    return rune_starts_chunks<sse2_level>(p, end, whole, plain);
+}
+
+textlib_view textlib_levels::look_sse2(const char *p, const char *end) {
+    return look_chunks<sse2_level>(p, end);
 }
 
 const char *textlib_levels::count_sse2(const char *p, const char *end, textlib_counts *counts,
