@@ -215,31 +215,51 @@ const char *squeeze_line_starts(const char *p, const char *end, squeeze_state *s
 const char *squeeze_runes(const char *p, const char *end, bool at_eof, squeeze_state *s,
                           textlib_output *out, bool *waiting) {
     textlib_writer w = textlib_writer_start(out);
+    // A copy of the state, which the bytes written cannot alias, so that it stays in registers.
+    squeeze_state state = *s;
     // Whether r goes out as it is, after what it does to a run.
-    const auto written = [s, &w](rune16 r) {
-        if (s->in_run) {
+    const auto written = [&state, &w](rune16 r) {
+        if (state.in_run) {
             if (textlib_is_blank(r)) {
-                s->column = after_blank(r, s->column);
+                state.column = after_blank(r, state.column);
                 return false;
             }
             textlib_writer_done(&w);
-            end_run(s, w.out);
+            end_run(&state, w.out);
             w = textlib_writer_start(w.out);
         }
-        if (starts_run(r, s->column)) {
-            s->in_run = true;
-            s->start = s->column;
-            s->column = after_blank(r, s->column);
+        if (starts_run(r, state.column)) {
+            state.in_run = true;
+            state.start = state.column;
+            state.column = after_blank(r, state.column);
             return false;
         }
-        s->column = r == TEXTLIB_NEWLINE ? 0 : s->column + 1;
+        state.column = r == TEXTLIB_NEWLINE ? 0 : state.column + 1;
         return true;
     };
+    const auto is_blank_or_newline = [](unsigned char b) {
+        return b == ' ' || b == '\t' || b == '\n';
+    };
     const auto lone = [&](const char *from, unsigned n) {
-        for (const char *const to = from + n; from < to; from++) {
+        const char *const to = from + n;
+        while (from < to) {
+            // Outside a run, bytes other than blanks and newlines only take their columns.
+            if (!state.in_run) {
+                char *o = textlib_writer_room(&w, 2 * 64);
+                std::uint64_t column = state.column;
+                for (; from < to && !is_blank_or_newline(static_cast<unsigned char>(*from));
+                     from++) {
+                    o += textlib_write_lone(o, static_cast<unsigned char>(*from));
+                    column++;
+                }
+                w.at = o;
+                state.column = column;
+                if (from == to) break;
+            }
             if (written(textlib_rune_at(from, 1)))
                 w.at += textlib_write_lone(textlib_writer_room(&w, 2),
                                            static_cast<unsigned char>(*from));
+            from++;
         }
     };
     p = textlib_each_rune(p, end, at_eof, waiting, lone, [&](const char *at, unsigned width) {
@@ -247,6 +267,7 @@ const char *squeeze_runes(const char *p, const char *end, bool at_eof, squeeze_s
         if (written(r)) w.at += textlib_encode3(textlib_writer_room(&w, U8_MAXBYTES), r);
     });
     textlib_writer_done(&w);
+    *s = state;
     return p;
 }
 
