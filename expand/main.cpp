@@ -13,10 +13,7 @@ int main(int argc, char **argv) {
     for (int opt; (opt = frame_getopt(argc, argv, "vt:")) != -1;) {
         switch (opt) {
         case 'v': frame_identify(EXPAND);
-        case 't':
-            tab_width = frame_positive(
-                optarg, "-t option must specify a decimal integer greater than zero");
-            break;
+        case 't': frame_tabs(optarg); break;
         case LONG_HELP: frame_help(EXPAND);
         case LONG_VERSION: frame_version(EXPAND);
         default: frame_usage(EXPAND);

@@ -20,10 +20,7 @@ int main(int argc, char **argv) {
             line_length = frame_positive(
                 optarg, "-l option must specify a decimal integer greater than zero");
             break;
-        case 't':
-            tab_width = frame_positive(
-                optarg, "-t option must specify a decimal integer greater than zero");
-            break;
+        case 't': frame_tabs(optarg); break;
         case LONG_HELP: frame_help(LINEFILL);
         case LONG_VERSION: frame_version(LINEFILL);
         default: frame_usage(LINEFILL);

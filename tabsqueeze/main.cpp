@@ -16,10 +16,7 @@ int main(int argc, char **argv) {
         switch (opt) {
         case 'v': frame_identify(TABSQUEEZE);
         case 'a': all_blanks = true; break;
-        case 't':
-            tab_width = frame_positive(
-                optarg, "-t option must specify a decimal integer greater than zero");
-            break;
+        case 't': frame_tabs(optarg); break;
         case LONG_HELP: frame_help(TABSQUEEZE);
         case LONG_VERSION: frame_version(TABSQUEEZE);
         default: frame_usage(TABSQUEEZE);

@@ -29,7 +29,7 @@ void write_run_plain(std::uint64_t start, std::uint64_t end, FILE *out) {
         rune_fputc(TEXTLIB_SPACE, out);
         return;
     }
-    while (textlib_next_stop(start) <= end) {
+    while (textlib_stops_between(start, end) > 0) {
         rune_fputc(TEXTLIB_TAB, out);
         start = textlib_next_stop(start);
     }
@@ -70,9 +70,7 @@ void write_run(textlib_output *out, std::uint64_t start, std::uint64_t end) {
     std::uint64_t tabs = 0, spaces = 1;
     if (end - start != 1) {
         tabs = textlib_stops_between(start, end);
-        // From the last stop, which is the one after end's stop, less a tab's worth.
-        spaces = tabs > 0 ? end - (textlib_next_stop(end) - static_cast<std::uint64_t>(tab_width))
-                          : end - start;
+        spaces = tabs > 0 ? end - textlib_stop_through(end) : end - start;
     }
     // The usual short run as two copies of fixed size, without a library call.
     constexpr std::uint64_t few = 16;
@@ -143,12 +141,12 @@ bool written_as_read(const char *run, const char *after, std::uint64_t end) {
     const auto n = static_cast<std::uint64_t>(after - run);
     if (end == 1) return n == 1 && *run == ' ';
     const std::uint64_t tabs = textlib_stops_between(0, end);
-    const std::uint64_t spaces =
-        tabs > 0 ? end - (textlib_next_stop(end) - static_cast<std::uint64_t>(tab_width)) : end;
+    const std::uint64_t spaces = tabs > 0 ? end - textlib_stop_through(end) : end;
     if (tabs + spaces != n) return false;
-    // A tab after a space would reach a stop more: the rest are spaces.
-    for (std::uint64_t i = 0; i < tabs; i++) {
-        if (run[i] != '\t') return false;
+    // Tabs up to the last stop, spaces after it: past the last stop of a list a tab is written as
+    // a space.
+    for (std::uint64_t i = 0; i < n; i++) {
+        if (run[i] != (i < tabs ? '\t' : ' ')) return false;
     }
     return true;
 }

@@ -8,14 +8,14 @@
 namespace {
 
 std::string expanded(const std::string &text, int width) {
-    tab_width = width;
+    use_tabs(std::to_string(width));
     FILE *in = stream_of(text);
     FILE *out = tmpfile();
     expand_plain(in, out);
     std::string result = contents_of(out);
     fclose(in);
     fclose(out);
-    tab_width = 8;
+    use_tabs("8");
     return result;
 }
 

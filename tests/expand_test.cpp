@@ -6,15 +6,16 @@
 
 namespace {
 
-std::string expand_with(void (*routine)(FILE *, FILE *), const std::string &text, int width) {
-    tab_width = width;
+std::string expand_with(void (*routine)(FILE *, FILE *), const std::string &text,
+                        const std::string &tabs) {
+    use_tabs(tabs);
     FILE *in = stream_of(text);
     FILE *out = tmpfile();
     routine(in, out);
     std::string result = contents_of(out);
     fclose(in);
     fclose(out);
-    tab_width = 8;
+    use_tabs("8");
     return result;
 }
 
@@ -26,10 +27,9 @@ void expand_by_blocks(FILE *in, FILE *out) {
 
 TEST(Expand, BlockPathWritesWhatTheRuneRulesWrite) {
     std::mt19937 rng(3);
-    const int widths[] = {1, 2, 3, 4, 8, 13};
     for (int round = 0; round < 400; round++) {
         const std::string text = generated_text(rng, rng() % 300);
-        const int width = widths[rng() % 6];
+        const std::string width = generated_tabs(rng);
         block_size_for_test = 1 + rng() % 20;
         ASSERT_EQ(expand_with(expand_by_blocks, text, width),
                   expand_with(expand_plain, text, width))
@@ -42,10 +42,10 @@ TEST(Expand, BlockPathWritesWhatTheRuneRulesWrite) {
 // wider than eight spaces, a rune that needs the codec, a buffer end) is taken.
 TEST(Expand, BlockPathAgreesWhereWholeChunksAreExpanded) {
     std::mt19937 rng(9);
-    const int widths[] = {1, 3, 8, 9, 13, 40};
+    const char *const widths[] = {"1", "3", "8", "9", "13", "40", "5,9,40,41,60,100"};
     for (int round = 0; round < 300; round++) {
         const std::string text = generated_text(rng, 200 + rng() % 3000);
-        const int width = widths[rng() % 6];
+        const std::string width = widths[rng() % 7];
         block_size_for_test = round % 2 == 0 ? TEXTLIB_BLOCK : 129 + rng() % 600;
         ASSERT_EQ(expand_with(expand_by_blocks, text, width),
                   expand_with(expand_plain, text, width))
@@ -58,7 +58,7 @@ TEST(Expand, BlockPathAgreesAcrossFullSizedBlocks) {
     std::mt19937 rng(5);
     for (int round = 0; round < 3; round++) {
         const std::string text = generated_text(rng, 3 * TEXTLIB_BLOCK + rng() % 1000);
-        ASSERT_EQ(expand_with(expand_by_blocks, text, 8), expand_with(expand_plain, text, 8));
+        ASSERT_EQ(expand_with(expand_by_blocks, text, "8"), expand_with(expand_plain, text, "8"));
     }
 }
 

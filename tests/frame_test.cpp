@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 struct frame_case {
@@ -77,6 +83,92 @@ TEST(Frame, HelpAndVersionOnlyWhereAnOptionMayStand) {
         EXPECT_EQ(r.out, c.out) << shown;
         EXPECT_EQ(r.err, c.err) << shown;
         EXPECT_EQ(r.status, c.status) << shown;
+    }
+}
+
+// What a pseudo-terminal shows of a tool's output within a while, without blocking.
+std::string shown_within(int terminal, int milliseconds) {
+    std::string shown;
+    for (pollfd ready{terminal, POLLIN, 0}; poll(&ready, 1, milliseconds) > 0;) {
+        char bytes[256];
+        const ssize_t n = read(terminal, bytes, sizeof bytes);
+        if (n <= 0) break;
+        shown.append(bytes, static_cast<std::size_t>(n));
+        milliseconds = 50;
+    }
+    return shown;
+}
+
+// Typed at a terminal, each line comes out as soon as it is complete, while the input stays open.
+TEST(Frame, OnATerminalEachLineShowsAtOnce) {
+    const struct {
+        const char *tool;
+        const char *line;
+        const char *shown;
+    } cases[] = {{"expand", "a\tb\n", "a       b\r\n"},
+                 {"tabsqueeze", "        x\n", "\tx\r\n"},
+                 {"linefill", "one two\n\n", "one two\r\n\r\n"}};
+    for (const auto &c : cases) {
+        const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(terminal, 0);
+        ASSERT_EQ(grantpt(terminal), 0);
+        ASSERT_EQ(unlockpt(terminal), 0);
+        int input[2];
+        ASSERT_EQ(pipe(input), 0);
+        const std::string program = std::string(TOOL_DIR) + "/" + c.tool;
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int screen = open(ptsname(terminal), O_WRONLY);
+            dup2(input[0], 0);
+            dup2(screen, 1);
+            close(input[1]);
+            execl(program.c_str(), c.tool, static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        close(input[0]);
+        ASSERT_EQ(write(input[1], c.line, std::strlen(c.line)),
+                  static_cast<ssize_t>(std::strlen(c.line)));
+        EXPECT_EQ(shown_within(terminal, 5000), c.shown) << c.tool;
+        close(input[1]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.tool;
+        close(terminal);
+    }
+}
+
+// -t takes one width, or a list of increasing stops apart by commas or blanks; the last -t wins.
+TEST(Frame, TabStopListsAndTheirErrors) {
+    const std::string list_error =
+        ": -t option must specify increasing tab stops greater than zero\n";
+    const std::string width_error =
+        ": -t option must specify a decimal integer greater than zero\n";
+    const struct {
+        std::string tool;
+        std::vector<std::string> args;
+        std::string input, out, err;
+    } cases[] = {
+        {"expand", {"-t", "4,6,10"}, "a\tb\tc\td\te\n", "a   b c   d e\n", ""},
+        {"expand", {"-t", " 4, 8 "}, "\ta\tb\tc", "    a   b c", ""},
+        {"expand", {"-t4 8"}, "\ta\tb", "    a   b", ""},
+        {"expand", {"-t", "2,3", "-t", "5"}, "\ta", "     a", ""},
+        {"tabsqueeze", {"-t", "4,8"}, "           x\n", "\t\t   x\n", ""},
+        {"tabsqueeze", {"-a", "-t", "4,6"}, "ab    c\n", "ab\t\tc\n", ""},
+        {"linefill", {"-t", "4,10", "-l", "11"}, "\tab cd ef\n", "\tab cd\n\tef\n", ""},
+        {"expand", {"-t", "0,4"}, "", "", "expand" + list_error},
+        {"tabsqueeze", {"-t", "4,4"}, "", "", "tabsqueeze" + list_error},
+        {"linefill", {"-t", "8,4"}, "", "", "linefill" + list_error},
+        {"expand", {"-t", "4,2147483648"}, "", "", "expand" + list_error},
+        {"expand", {"-t", "4,x"}, "", "", "expand" + width_error},
+        {"expand", {"-t", "4,,8"}, "", "", "expand" + width_error},
+        {"expand", {"-t", "4,"}, "", "", "expand" + width_error},
+        {"expand", {"-t", "+4,8"}, "", "", "expand" + width_error},
+    };
+    for (const auto &c : cases) {
+        const run_result r = run_tool(c.tool, c.args, c.input);
+        EXPECT_EQ(r.out, c.out) << c.tool << testing::PrintToString(c.args);
+        EXPECT_EQ(r.err, c.err) << c.tool << testing::PrintToString(c.args);
+        EXPECT_EQ(r.status, c.err.empty() ? 0 : 1) << c.tool << testing::PrintToString(c.args);
     }
 }
 

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,9 +17,9 @@ void fill_by_blocks(FILE *in, FILE *out) {
 
 // One run of the tool over several inputs in a row, with the given settings.
 std::string fill_with(void (*routine)(FILE *, FILE *), const std::vector<std::string> &inputs,
-                      int length, int tabs) {
+                      int length, const std::string &tabs) {
     line_length = length;
-    tab_width = tabs;
+    use_tabs(tabs);
     out_column = 0;
     FILE *out = tmpfile();
     for (const std::string &text : inputs) {
@@ -28,7 +30,7 @@ std::string fill_with(void (*routine)(FILE *, FILE *), const std::vector<std::st
     std::string result = contents_of(out);
     fclose(out);
     line_length = 70;
-    tab_width = 8;
+    use_tabs("8");
     return result;
 }
 
@@ -48,12 +50,11 @@ std::vector<std::string> split_randomly(std::mt19937 &rng, const std::string &te
 TEST(Linefill, BlockPathWritesWhatTheRuneRulesWrite) {
     std::mt19937 rng(7);
     const int lengths[] = {1, 2, 3, 5, 8, 12, 20, 70};
-    const int tabs[] = {1, 3, 4, 8};
     for (int round = 0; round < 600; round++) {
         const std::vector<std::string> inputs =
             split_randomly(rng, generated_text(rng, rng() % 300));
         const int length = lengths[rng() % 8];
-        const int tab = tabs[rng() % 4];
+        const std::string tab = generated_tabs(rng);
         block_size_for_test = 1 + rng() % 20;
         ASSERT_EQ(fill_with(fill_by_blocks, inputs, length, tab),
                   fill_with(linefill_plain, inputs, length, tab))
@@ -69,8 +70,8 @@ TEST(Linefill, BlockPathAgreesOnWordsLongerThanABlock) {
     for (const int length : {5, 70, 2 * static_cast<int>(TEXTLIB_BLOCK)}) {
         const std::string text = generated_text(rng, 2 * TEXTLIB_BLOCK) + " " + long_word + " x\n" +
                                  "\xe4\xb8\x80" + long_word + " y " + long_word;
-        ASSERT_EQ(fill_with(fill_by_blocks, {text, " z"}, length, 8),
-                  fill_with(linefill_plain, {text, " z"}, length, 8))
+        ASSERT_EQ(fill_with(fill_by_blocks, {text, " z"}, length, "8"),
+                  fill_with(linefill_plain, {text, " z"}, length, "8"))
             << " -l " << length;
     }
 }
@@ -118,8 +119,8 @@ TEST(Linefill, BlockPathAgreesOnEveryMultiByteFormInLongWords) {
         text += " \t\n  "[rng() % 5];
     }
     for (const int length : {8, 30, 70, 500}) {
-        ASSERT_EQ(fill_with(fill_by_blocks, {text, text.substr(0, 1000)}, length, 8),
-                  fill_with(linefill_plain, {text, text.substr(0, 1000)}, length, 8))
+        ASSERT_EQ(fill_with(fill_by_blocks, {text, text.substr(0, 1000)}, length, "8"),
+                  fill_with(linefill_plain, {text, text.substr(0, 1000)}, length, "8"))
             << " -l " << length;
     }
 }
@@ -182,7 +183,8 @@ TEST(Linefill, KeepsWordsAndBlankLinesAndTheBoundOfSharedLines) {
         const int length = 1 + static_cast<int>(rng() % 30);
         const int tab = 1 + static_cast<int>(rng() % 9);
         const std::vector<int> in = runes_of(text);
-        const std::vector<int> out = runes_of(fill_with(linefill_plain, {text}, length, tab));
+        const std::vector<int> out =
+            runes_of(fill_with(linefill_plain, {text}, length, std::to_string(tab)));
         const std::string shown = testing::PrintToString(text) + " -l " + std::to_string(length);
         ASSERT_EQ(words_of(out), words_of(in)) << shown;
         ASSERT_EQ(blank_lines_of(out), blank_lines_of(in)) << shown;
@@ -234,23 +236,23 @@ TEST(Linefill, FillingItsOwnOutputAgainChangesNothing) {
             round % 2 == 0 ? indented_text(rng) : generated_text(rng, rng() % 300);
         const int length = 1 + static_cast<int>(rng() % 40);
         const int tab = 1 + static_cast<int>(rng() % 9);
-        const std::string once = fill_with(fill_by_blocks, {text}, length, tab);
-        const std::string twice = fill_with(fill_by_blocks, {once}, length, tab);
+        const std::string once = fill_with(fill_by_blocks, {text}, length, std::to_string(tab));
+        const std::string twice = fill_with(fill_by_blocks, {once}, length, std::to_string(tab));
         const std::string shown = testing::PrintToString(text) + " -l " + std::to_string(length) +
                                   " -t " + std::to_string(tab);
         if (!has_word_of_rune_0_only(runes_of(text))) {
             ASSERT_EQ(twice, once) << shown;
             fixed_at_once++;
         }
-        ASSERT_EQ(fill_with(fill_by_blocks, {twice}, length, tab), twice) << shown;
+        ASSERT_EQ(fill_with(fill_by_blocks, {twice}, length, std::to_string(tab)), twice) << shown;
     }
     EXPECT_GT(fixed_at_once, 1500);
 }
 
 TEST(Linefill, AWordOfRune0AloneLeavesItsSeparatorForOneFill) {
-    const std::string once = fill_with(linefill_plain, {std::string("a \xc0\x80 b\n")}, 70, 8);
+    const std::string once = fill_with(linefill_plain, {std::string("a \xc0\x80 b\n")}, 70, "8");
     EXPECT_EQ(once, "a  b\n");
-    EXPECT_EQ(fill_with(linefill_plain, {once}, 70, 8), "a b\n");
+    EXPECT_EQ(fill_with(linefill_plain, {once}, 70, "8"), "a b\n");
 }
 
 struct e2e_case {
@@ -447,6 +449,64 @@ TEST(Linefill, AFailedWriteIsReported) {
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool built_with_address_sanitizer = true;
+#else
+constexpr bool built_with_address_sanitizer = false;
+#endif
+#elif defined(__SANITIZE_ADDRESS__)
+constexpr bool built_with_address_sanitizer = true;
+#else
+constexpr bool built_with_address_sanitizer = false;
+#endif
+
+// Runs the tool on a file with at most `memory` bytes of address space, counting its output;
+// whether it succeeded.
+bool runs_within(const std::string &tool, const std::string &path, rlim_t memory,
+                 std::size_t *written) {
+    int out[2];
+    if (pipe(out) != 0) return false;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const rlimit limit{memory, memory};
+        setrlimit(RLIMIT_AS, &limit);
+        dup2(out[1], 1);
+        close(out[0]);
+        const std::string program = std::string(TOOL_DIR) + "/" + tool;
+        execl(program.c_str(), tool.c_str(), path.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    *written = 0;
+    char bytes[65536];
+    for (ssize_t n; (n = read(out[0], bytes, sizeof bytes)) > 0;)
+        *written += static_cast<std::size_t>(n);
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Blanks are held as runs, not one by one: a line of 64 MiB of them, alone or before a word,
+// fits in 32 MiB of address space with the program itself, and comes out whole.
+TEST(Linefill, LongRunsOfBlanksTakeLittleMemory) {
+    if (built_with_address_sanitizer)
+        GTEST_SKIP() << "the sanitizer's shadow memory does not fit a bounded address space";
+    const std::size_t blanks = 64 << 20;
+    const struct {
+        std::string text;
+        std::size_t written;
+    } cases[] = {
+        {std::string(blanks, ' '), blanks + 1},
+        {std::string(blanks / 2, '\t') + std::string(blanks / 2, ' ') + "word\n", blanks + 5}};
+    for (const auto &c : cases) {
+        std::size_t written = 0;
+        EXPECT_TRUE(runs_within("linefill", temp_file(c.text), 32 << 20, &written));
+        EXPECT_EQ(written, c.written);
+    }
 }
 
 } // namespace

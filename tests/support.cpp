@@ -177,3 +177,20 @@ void run_blocks(void (*routine)(textlib_input *, textlib_output *), FILE *in, FI
     routine(&input, &output);
     textlib_output_flush(&output);
 }
+
+void use_tabs(const std::string &spec) {
+    frame_tabs(spec.c_str());
+}
+
+std::string generated_tabs(std::mt19937 &rng) {
+    static const char *const widths[] = {"1", "2", "3", "4", "5", "8", "13"};
+    if (rng() % 4 != 0) return widths[rng() % std::size(widths)];
+    std::string list;
+    std::uint64_t stop = 0;
+    for (auto stops = 2 + rng() % 5; stops > 0; stops--) {
+        stop += 1 + rng() % 12;
+        if (!list.empty()) list += ',';
+        list += std::to_string(stop);
+    }
+    return list;
+}

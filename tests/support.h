@@ -31,6 +31,11 @@ std::string contents_of(FILE *stream);
 // newlines, carriage returns, multi-byte, overlong, malformed and cut sequences, zero bytes.
 std::string generated_text(std::mt19937 &rng, std::size_t length);
 
+// Sets the tab stops as -t does: "8", "4,6,10".
+void use_tabs(const std::string &spec);
+// Tab stops for the generated comparisons: mostly one width, now and then a list.
+std::string generated_tabs(std::mt19937 &rng);
+
 // The kernel levels this machine runs, slowest first.
 std::vector<textlib_level> runnable_levels();
 // Switches the kernel to the next level this machine runs, round and round, so that a generated

@@ -13,9 +13,9 @@ void squeeze_by_blocks(FILE *in, FILE *out) {
     run_blocks(tabsqueeze_blocks, in, out, block_size_for_test);
 }
 
-std::string run_routine(void (*routine)(FILE *, FILE *), const std::string &text, int width,
-                        bool all = false) {
-    tab_width = width;
+std::string run_routine(void (*routine)(FILE *, FILE *), const std::string &text,
+                        const std::string &tabs, bool all = false) {
+    use_tabs(tabs);
     all_blanks = all;
     FILE *in = stream_of(text);
     FILE *out = tmpfile();
@@ -23,7 +23,7 @@ std::string run_routine(void (*routine)(FILE *, FILE *), const std::string &text
     std::string result = contents_of(out);
     fclose(in);
     fclose(out);
-    tab_width = 8;
+    use_tabs("8");
     all_blanks = false;
     return result;
 }
@@ -91,8 +91,6 @@ std::string indented_text(std::mt19937 &rng, std::size_t length) {
     return text;
 }
 
-const int widths[] = {1, 2, 3, 4, 5, 8, 13};
-
 // Blanks as runes: an overlong space or tab is one too, and comes out as one byte.
 std::size_t blank_runes(const std::string &bytes) {
     FILE *in = stream_of(bytes);
@@ -105,7 +103,8 @@ std::size_t blank_runes(const std::string &bytes) {
 
 // A line that opens with at least a stop's worth of spaces must lose blanks when stops are two
 // or more apart: one tab stands for all of those spaces.
-bool must_squeeze(const std::string &text, int width) {
+bool must_squeeze(const std::string &text, const std::string &tabs) {
+    const int width = std::stoi(tabs);
     const std::string stop(static_cast<std::size_t>(width), ' ');
     return width >= 2 && (text.rfind(stop, 0) == 0 || text.find('\n' + stop) != std::string::npos);
 }
@@ -117,7 +116,7 @@ TEST(Tabsqueeze, EveryRuneKeepsItsColumnOnceExpanded) {
         const bool lines = round % 4 == 0;
         const std::string text =
             lines ? indented_text(rng, 500 + rng() % 1500) : blank_heavy_text(rng, rng() % 200);
-        const int width = widths[rng() % 7];
+        const std::string width = generated_tabs(rng);
         const bool all = rng() % 2 == 0;
         block_size_for_test = lines ? 16 + rng() % 2000 : 1 + rng() % 64;
         const std::string squeezed = run_routine(squeeze_by_blocks, text, width, all);
@@ -139,7 +138,7 @@ TEST(Tabsqueeze, ARunThatEndsAReadIsClosedByTheNext) {
     for (const std::size_t block : {std::size_t{16}, std::size_t{4096}}) {
         const std::string text = std::string(block - 2, 'x') + "  abcdefghijklmnop\n  \tz";
         block_size_for_test = block;
-        EXPECT_EQ(run_routine(squeeze_by_blocks, text, 4, true),
+        EXPECT_EQ(run_routine(squeeze_by_blocks, text, "4", true),
                   std::string(block - 2, 'x') + (block % 4 == 0 ? "\t" : "  ") +
                       "abcdefghijklmnop\n\tz");
     }
@@ -151,7 +150,7 @@ TEST(Tabsqueeze, BlockPathWritesWhatTheRuneRulesWrite) {
     for (int round = 0; round < 600; round++) {
         const std::string text =
             round % 2 == 0 ? blank_heavy_text(rng, rng() % 300) : generated_text(rng, rng() % 300);
-        const int width = widths[rng() % 7];
+        const std::string width = generated_tabs(rng);
         const bool all = rng() % 2 == 0;
         block_size_for_test = 1 + rng() % 20;
         ASSERT_EQ(run_routine(squeeze_by_blocks, text, width, all),
@@ -167,7 +166,7 @@ TEST(Tabsqueeze, WordAtATimePathsWriteWhatTheRuneRulesWrite) {
     const std::size_t blocks[] = {16, 100, 1000, 4096, TEXTLIB_BLOCK};
     for (int round = 0; round < 100; round++) {
         const std::string text = indented_text(rng, 1000 + rng() % 8000);
-        const int width = widths[rng() % 7];
+        const std::string width = generated_tabs(rng);
         const bool all = rng() % 2 == 0;
         block_size_for_test = blocks[rng() % 5];
         ASSERT_EQ(run_routine(squeeze_by_blocks, text, width, all),
@@ -183,8 +182,8 @@ TEST(Tabsqueeze, BlockPathAgreesAcrossFullSizedBlocks) {
     for (int round = 0; round < 4; round++) {
         const std::string text = blank_heavy_text(rng, 2 * TEXTLIB_BLOCK + rng() % 1000);
         const bool all = round % 2 == 0;
-        ASSERT_EQ(run_routine(squeeze_by_blocks, text, 8, all),
-                  run_routine(tabsqueeze_plain, text, 8, all));
+        ASSERT_EQ(run_routine(squeeze_by_blocks, text, "8", all),
+                  run_routine(tabsqueeze_plain, text, "8", all));
     }
 }
 

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/uio.h>
+#include <vector>
 
 // The runes the filters treat apart: blanks are tab and space, and no other rune.
 constexpr int TEXTLIB_TAB = 9;
@@ -23,21 +24,47 @@ inline bool textlib_is_blank(int r) {
     return r == TEXTLIB_SPACE || r == TEXTLIB_TAB;
 }
 
-// The first tab stop after column: stops lie at the multiples of tab_width. A mask serves the
-// usual power-of-two widths, where a 64-bit division would cost more than the rest.
+// Tab stops lie every tab_width columns, or, when -t gives a list, at its columns: past the last
+// of them a tab takes one column.
+extern std::vector<std::uint64_t> textlib_tab_list;
+// For the columns of the list up to a bound: how many of its stops lie at or before each.
+extern std::vector<std::uint32_t> textlib_tab_index;
+
+// How many stops of the list lie at or before a column past the table.
+std::uint64_t textlib_stops_searched(std::uint64_t column);
+
+// How many stops of the list lie at or before column.
+inline std::uint64_t textlib_stops_through(std::uint64_t column) {
+    return column < textlib_tab_index.size() ? textlib_tab_index[column]
+                                             : textlib_stops_searched(column);
+}
+
+// The first tab stop after column. A mask serves the usual power-of-two widths, where a 64-bit
+// division would cost more than the rest.
 inline std::uint64_t textlib_next_stop(std::uint64_t column) {
+    if (!textlib_tab_list.empty()) {
+        const std::uint64_t at = textlib_stops_through(column);
+        return at < textlib_tab_list.size() ? textlib_tab_list[at] : column + 1;
+    }
     const auto width = static_cast<std::uint64_t>(tab_width);
     return column + width - ((width & (width - 1)) == 0 ? column & (width - 1) : column % width);
 }
 
 // The tab stops in (start, end], start <= end.
 inline std::uint64_t textlib_stops_between(std::uint64_t start, std::uint64_t end) {
+    if (!textlib_tab_list.empty()) return textlib_stops_through(end) - textlib_stops_through(start);
     const auto width = static_cast<std::uint64_t>(tab_width);
     if ((width & (width - 1)) == 0) {
         const int shift = __builtin_ctzll(width);
         return (end >> shift) - (start >> shift);
     }
     return end / width - start / width;
+}
+
+// The last tab stop at or before column, which has one.
+inline std::uint64_t textlib_stop_through(std::uint64_t column) {
+    if (!textlib_tab_list.empty()) return textlib_tab_list[textlib_stops_through(column) - 1];
+    return column - column % static_cast<std::uint64_t>(tab_width);
 }
 
 // Groups the bytes at p, n of them (at least 1), into one rune exactly as rune_fgetc groups a

@@ -95,6 +95,9 @@ int frame_run(int argc, char **argv, void (*per_file)(const char *name));
 // The distance between tab stops, set by -t in every tool that knows tabs; one definition,
 // so that tools' routines can run side by side in one program.
 extern int tab_width;
+// -t's value: one width from 1 to INT_MAX into tab_width, or a list of two or more increasing
+// stops from 1 to INT_MAX, apart by commas or blanks; anything else ends the program.
+void frame_tabs(const char *text);
 
 // "-" is standard input; anything else is opened or the program ends with "unable to open".
 FILE *input_open(const char *name);

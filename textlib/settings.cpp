@@ -1,3 +1,0 @@
-#include "textlib.h"
-
-int tab_width = 8;
