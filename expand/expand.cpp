@@ -26,7 +26,7 @@ void expand_plain(FILE *in, FILE *out) {
             column = 0;
         } else {
             rune_fputc(static_cast<rune16>(r), out);
-            column++;
+            column += textlib_columns_of(static_cast<rune16>(r));
         }
     }
 }
@@ -98,7 +98,7 @@ const char *expand_runes(const char *p, const char *end, bool at_eof, std::uint6
             col = 0;
         } else {
             w.at += textlib_encode3(textlib_writer_room(&w, U8_MAXBYTES), r);
-            col++;
+            col += textlib_columns_of(r);
         }
     });
     textlib_writer_done(&w);
@@ -114,12 +114,17 @@ void expand_blocks(textlib_input *in, textlib_output *out) {
         const char *p = in->data + in->begin;
         const char *const end = in->data + in->end;
         while (p < end) {
+            // By display width the column is worked out only for the last line passed.
             const char *const plain =
-                textlib_skip(p, end, TEXTLIB_STOP_TAB, &column, ~std::uint64_t{0});
+                display_width ? textlib_skip(p, end, TEXTLIB_STOP_TAB, nullptr, 0)
+                              : textlib_skip(p, end, TEXTLIB_STOP_TAB, &column, ~std::uint64_t{0});
+            if (display_width) column = textlib_columns_after(p, plain, column);
             textlib_output_span(out, p, static_cast<std::size_t>(plain - p));
+            p = expand_tabs(plain, end, &column, out);
+            if (p > plain || p == end) continue;
+            // Text that is not plain.
             bool waiting = false;
-            p = expand_runes(expand_tabs(plain, end, &column, out), end, in->at_eof, &column, out,
-                             &waiting);
+            p = expand_runes(p, end, in->at_eof, &column, out, &waiting);
             if (waiting) break;
         }
         in->begin = static_cast<std::size_t>(p - in->data);

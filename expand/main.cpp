@@ -2,18 +2,24 @@
 
 namespace {
 
-const frame_tool EXPAND = {"@(#)expand\t1.6", "expand [-v] [-t tabs] [--] [file ...]",
-                           "  -v         show the identification on standard error\n"
-                           "  -t tabs    tab stops every tabs columns (default 8)\n"};
+const frame_tool EXPAND = {
+    "@(#)expand\t1.6", "expand [-v] [-t tabs] [--] [file ...]",
+    "  -v         show the identification on standard error\n"
+    "  -t tabs    tab stops every tabs columns (default 8)\n"
+    "  --display-width  count each rune as the columns a terminal shows it in\n"};
+
+// The long option of the tools that count columns.
+constexpr frame_long_option DISPLAY_WIDTH[] = {{"display-width", LONG_DISPLAY_WIDTH}};
 
 } // namespace
 
 int main(int argc, char **argv) {
     diag_progname = "expand";
-    for (int opt; (opt = frame_getopt(argc, argv, "vt:")) != -1;) {
+    for (int opt; (opt = frame_getopt(argc, argv, "vt:", DISPLAY_WIDTH)) != -1;) {
         switch (opt) {
         case 'v': frame_identify(EXPAND);
         case 't': frame_tabs(optarg); break;
+        case LONG_DISPLAY_WIDTH: display_width = true; break;
         case LONG_HELP: frame_help(EXPAND);
         case LONG_VERSION: frame_version(EXPAND);
         default: frame_usage(EXPAND);

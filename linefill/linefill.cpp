@@ -61,18 +61,22 @@ void end_paragraph(FILE *out, int r) {
 
 void place_word(FILE *out) {
     // The word that opens a line is never tested, and the indentation before it is not counted.
+    std::uint64_t columns = 0;
+    for (std::size_t i = 0; i < word.length; i++)
+        columns += textlib_columns_of(word.runes[i]);
     if (out_column != 0) {
-        if (out_column + 1 + word.length > static_cast<std::uint64_t>(line_length)) {
+        if (out_column + 1 + columns > static_cast<std::uint64_t>(line_length)) {
             put_newline(out);
         } else {
             rune_fputc(TEXTLIB_SPACE, out);
             out_column++;
         }
     }
+    // Before the word's first rune only: a rune of no display width leaves the column at 0.
+    if (out_column == 0 && indent.length != 0 && word.length != 0) put_indent(out);
     for (std::size_t i = 0; i < word.length; i++) {
-        if (out_column == 0 && indent.length != 0) put_indent(out);
         rune_fputc(word.runes[i], out);
-        out_column++;
+        out_column += textlib_columns_of(word.runes[i]);
     }
 }
 
@@ -200,16 +204,20 @@ byte_buffer held = {nullptr, 0, 0};
 // runes; once it has more, it opens the next line and the rest is written as it comes.
 struct word_place {
     bool holding;
+    bool begun; // some of the word is written, so its line's indentation is too
     std::uint64_t room;
     std::uint64_t runes;
 };
 
 // Bytes of a word on the line: the indentation first when they open it. Only bytes of the input
 // stay put until the next read and may be borrowed; held ones are reused at the next word.
-void write_word_bytes(textlib_output *out, const indentation *ind, const char *bytes, std::size_t n,
-                      std::uint64_t runes, bool from_input) {
-    if (runes == 0) return;
-    if (out_column == 0 && ind->any) put_indent(out, ind);
+void write_word_bytes(word_place *place, textlib_output *out, const indentation *ind,
+                      const char *bytes, std::size_t n, std::uint64_t runes, bool from_input) {
+    if (n == 0) return;
+    // A rune of no display width leaves the column at 0: the indentation goes before the word's
+    // first bytes only.
+    if (out_column == 0 && !place->begun && ind->any) put_indent(out, ind);
+    place->begun = true;
     if (from_input)
         textlib_output_span(out, bytes, n);
     else
@@ -220,6 +228,7 @@ void write_word_bytes(textlib_output *out, const indentation *ind, const char *b
 void begin_word(word_place *place, textlib_output *out) {
     held.length = 0;
     place->runes = 0;
+    place->begun = false;
     place->holding = out_column != 0;
     if (place->holding && out_column >= static_cast<std::uint64_t>(line_length)) {
         put_newline(out);
@@ -234,11 +243,11 @@ void add_word_bytes(word_place *place, textlib_output *out, const indentation *i
     if (place->holding && runes > place->room - place->runes) {
         // Too long for the open line whatever follows: the word opens the next one.
         put_newline(out);
-        write_word_bytes(out, ind, held.bytes, held.length, place->runes, false);
+        write_word_bytes(place, out, ind, held.bytes, held.length, place->runes, false);
         place->holding = false;
     }
     if (!place->holding) {
-        write_word_bytes(out, ind, bytes, n, runes, from_input);
+        write_word_bytes(place, out, ind, bytes, n, runes, from_input);
         return;
     }
     held.bytes = static_cast<char *>(grown(held.bytes, &held.capacity, held.length + n, 1));
@@ -247,11 +256,11 @@ void add_word_bytes(word_place *place, textlib_output *out, const indentation *i
     place->runes += runes;
 }
 
-void end_word(const word_place *place, textlib_output *out, const indentation *ind) {
+void end_word(word_place *place, textlib_output *out, const indentation *ind) {
     if (!place->holding) return;
     textlib_output_byte(out, ' ');
     out_column++;
-    write_word_bytes(out, ind, held.bytes, held.length, place->runes, false);
+    write_word_bytes(place, out, ind, held.bytes, held.length, place->runes, false);
 }
 
 // Runes that start in [p, q): the bytes that are no continuation bytes.
@@ -321,7 +330,8 @@ constexpr unsigned WORD_STOPS = TEXTLIB_STOP_TAB | TEXTLIB_STOP_NEWLINE | TEXTLI
 // blank, or at a word that the rune-by-rune path places; p when it placed nothing.
 const char *place_words(fill_state *s, const char *p, const char *end, textlib_output *out) {
     const auto length = static_cast<std::uint64_t>(line_length);
-    if (!plain_word_rune_at(p, end)) return p;
+    // The scan counts runes, not display widths.
+    if (display_width || !plain_word_rune_at(p, end)) return p;
     for (;;) {
         const bool opener = out_column == 0;
         if (opener && s->indent.width >= length) return p;
@@ -381,7 +391,7 @@ inline void hold_word_rune(fill_state *s, rune16 r, const char *bytes, unsigned 
     if (s->word_used + U8_MAXBYTES > sizeof s->word - U8_MAXBYTES) place_held_word_bytes(s, out);
     std::memcpy(s->word + s->word_used, bytes, U8_MAXBYTES);
     s->word_used += n;
-    s->word_runes++;
+    s->word_runes += textlib_columns_of(r);
 }
 
 // One rune by the routine's rules; bytes are the n bytes it is written as, in a buffer of
@@ -452,6 +462,7 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
             std::uint64_t runes = 0;
             const char *const q = textlib_skip(p, end, WORD_STOPS, &runes, ~std::uint64_t{0});
             if (q != p) {
+                if (display_width) runes = textlib_plain_columns(p, q);
                 place_held_word_bytes(s, out);
                 add_word_bytes(&s->place, out, &s->indent, p, static_cast<std::size_t>(q - p),
                                runes, true);

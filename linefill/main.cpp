@@ -7,13 +7,17 @@ const frame_tool LINEFILL = {
     "@(#)linefill\t1.6", "linefill [-v] [-l length] [--] [file ...]",
     "  -v         show the identification on standard error\n"
     "  -l length  fill lines to at most length columns (default 70)\n"
-    "  -t tabs    tab stops every tabs columns, for indentation (default 8)\n"};
+    "  -t tabs    tab stops every tabs columns, for indentation (default 8)\n"
+    "  --display-width  count each rune as the columns a terminal shows it in\n"};
+
+// The long option of the tools that count columns.
+constexpr frame_long_option DISPLAY_WIDTH[] = {{"display-width", LONG_DISPLAY_WIDTH}};
 
 } // namespace
 
 int main(int argc, char **argv) {
     diag_progname = "linefill";
-    for (int opt; (opt = frame_getopt(argc, argv, "vl:t:")) != -1;) {
+    for (int opt; (opt = frame_getopt(argc, argv, "vl:t:", DISPLAY_WIDTH)) != -1;) {
         switch (opt) {
         case 'v': frame_identify(LINEFILL);
         case 'l':
@@ -21,6 +25,7 @@ int main(int argc, char **argv) {
                 optarg, "-l option must specify a decimal integer greater than zero");
             break;
         case 't': frame_tabs(optarg); break;
+        case LONG_DISPLAY_WIDTH: display_width = true; break;
         case LONG_HELP: frame_help(LINEFILL);
         case LONG_VERSION: frame_version(LINEFILL);
         default: frame_usage(LINEFILL);

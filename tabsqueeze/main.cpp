@@ -2,21 +2,26 @@
 
 namespace {
 
-const frame_tool TABSQUEEZE = {"@(#)tabsqueeze\t1.6",
-                               "tabsqueeze [-v] [-a] [-t tabs] [--] [file ...]",
-                               "  -v         show the identification on standard error\n"
-                               "  -a         convert every run of blanks, not only leading ones\n"
-                               "  -t tabs    tab stops every tabs columns (default 8)\n"};
+const frame_tool TABSQUEEZE = {
+    "@(#)tabsqueeze\t1.6", "tabsqueeze [-v] [-a] [-t tabs] [--] [file ...]",
+    "  -v         show the identification on standard error\n"
+    "  -a         convert every run of blanks, not only leading ones\n"
+    "  -t tabs    tab stops every tabs columns (default 8)\n"
+    "  --display-width  count each rune as the columns a terminal shows it in\n"};
+
+// The long option of the tools that count columns.
+constexpr frame_long_option DISPLAY_WIDTH[] = {{"display-width", LONG_DISPLAY_WIDTH}};
 
 } // namespace
 
 int main(int argc, char **argv) {
     diag_progname = "tabsqueeze";
-    for (int opt; (opt = frame_getopt(argc, argv, "vat:")) != -1;) {
+    for (int opt; (opt = frame_getopt(argc, argv, "vat:", DISPLAY_WIDTH)) != -1;) {
         switch (opt) {
         case 'v': frame_identify(TABSQUEEZE);
         case 'a': all_blanks = true; break;
         case 't': frame_tabs(optarg); break;
+        case LONG_DISPLAY_WIDTH: display_width = true; break;
         case LONG_HELP: frame_help(TABSQUEEZE);
         case LONG_VERSION: frame_version(TABSQUEEZE);
         default: frame_usage(TABSQUEEZE);

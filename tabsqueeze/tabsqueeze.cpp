@@ -52,7 +52,7 @@ void tabsqueeze_plain(FILE *in, FILE *out) {
             continue;
         }
         rune_fputc(static_cast<rune16>(r), out);
-        column = r == TEXTLIB_NEWLINE ? 0 : column + 1;
+        column = r == TEXTLIB_NEWLINE ? 0 : column + textlib_columns_of(static_cast<rune16>(r));
         r = rune_fgetc(in);
     }
 }
@@ -162,10 +162,22 @@ const char *squeeze_line_starts(const char *p, const char *end, squeeze_state *s
         const textlib_view view = textlib_look(p, end);
         const std::uint64_t plain =
             view.plain >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << view.plain) - 1;
-        std::uint64_t starts =
-            ((view.newlines << 1) | (s->column == 0 ? 1 : 0)) & plain & (view.tabs | view.spaces);
-        const char *next = p + view.plain;
         const std::uint64_t blanks = view.tabs | view.spaces;
+        const std::uint64_t line_starts = ((view.newlines << 1) | (s->column == 0 ? 1 : 0)) & plain;
+        std::uint64_t starts = line_starts & blanks;
+        const char *next = p + view.plain;
+        // By display width a rune of no width keeps a line at its start: from the first line
+        // that starts with a rune of more than one byte, the exact step looks at it.
+        const char *zero_wide = nullptr;
+        if (display_width) {
+            for (std::uint64_t others = line_starts & ~starts; others != 0; others &= others - 1) {
+                const auto at = static_cast<unsigned>(__builtin_ctzll(others));
+                if (static_cast<unsigned char>(p[at]) < 0x80) continue;
+                starts &= (std::uint64_t{1} << at) - 1;
+                zero_wide = p + at;
+                break;
+            }
+        }
         while (starts != 0) {
             const auto at = static_cast<unsigned>(__builtin_ctzll(starts));
             const char *const run = p + at;
@@ -198,6 +210,11 @@ const char *squeeze_line_starts(const char *p, const char *end, squeeze_state *s
                 next = after;
                 break;
             }
+        }
+        if (zero_wide != nullptr) {
+            textlib_output_input(out, copied, static_cast<std::size_t>(zero_wide - copied));
+            s->column = 0;
+            return zero_wide;
         }
         if (next > p) s->column = next[-1] == '\n' ? 0 : 1;
         const bool more = view.plain == 64 || next > p + view.plain;
@@ -232,7 +249,7 @@ const char *squeeze_runes(const char *p, const char *end, bool at_eof, squeeze_s
             state.column = after_blank(r, state.column);
             return false;
         }
-        state.column = r == TEXTLIB_NEWLINE ? 0 : state.column + 1;
+        state.column = r == TEXTLIB_NEWLINE ? 0 : state.column + textlib_columns_of(r);
         return true;
     };
     const auto is_blank_or_newline = [](unsigned char b) {
@@ -275,8 +292,10 @@ void tabsqueeze_blocks(textlib_input *in, textlib_output *out) {
     squeeze_state s = {0, false, 0};
     // With -a every tab and every space before a blank begins a run; without, only blanks at a
     // line's start do.
-    const unsigned stops =
-        all_blanks ? TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE_RUN : TEXTLIB_STOP_NEWLINE_RUN;
+    // By display width a line may start with runes of no width: every newline is looked at.
+    const unsigned stops = all_blanks      ? TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE_RUN
+                           : display_width ? TEXTLIB_STOP_NEWLINE
+                                           : TEXTLIB_STOP_NEWLINE_RUN;
     while (textlib_input_fill(in)) {
         const char *p = in->data + in->begin;
         const char *const end = in->data + in->end;
@@ -286,20 +305,26 @@ void tabsqueeze_blocks(textlib_input *in, textlib_output *out) {
                 p = squeeze_blanks(p, end, &s, out);
                 continue;
             }
-            if (!all_blanks && !s.in_run) {
+            // By display width, a rune of no width at a line's start needs the exact step.
+            const bool zero_wide =
+                display_width && s.column == 0 && static_cast<unsigned char>(*p) >= 0x80;
+            if (!all_blanks && !s.in_run && !zero_wide) {
                 const char *const plain = squeeze_line_starts(p, end, &s, out);
                 if (plain != p) {
                     p = plain;
                     continue;
                 }
             }
-            if (!s.in_run && !may_begin_run(p, s)) {
-                const char *const plain = textlib_skip(p, end, stops, &s.column, ~std::uint64_t{0});
+            if (!s.in_run && !may_begin_run(p, s) && !zero_wide) {
+                const char *const plain =
+                    display_width ? textlib_skip(p, end, stops, nullptr, 0)
+                                  : textlib_skip(p, end, stops, &s.column, ~std::uint64_t{0});
+                if (display_width) s.column = textlib_columns_after(p, plain, s.column);
                 textlib_output_span(out, p, static_cast<std::size_t>(plain - p));
                 p = plain;
                 if (p == end) break;
                 if (*p == '\n') {
-                    // A newline before a blank: the next line may begin with a run.
+                    // A newline before a line that may begin with a run.
                     textlib_output_byte(out, '\n');
                     s.column = 0;
                     p++;

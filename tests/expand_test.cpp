@@ -30,11 +30,14 @@ TEST(Expand, BlockPathWritesWhatTheRuneRulesWrite) {
     for (int round = 0; round < 400; round++) {
         const std::string text = generated_text(rng, rng() % 300);
         const std::string width = generated_tabs(rng);
+        display_width = round % 3 == 0;
         block_size_for_test = 1 + rng() % 20;
         ASSERT_EQ(expand_with(expand_by_blocks, text, width),
                   expand_with(expand_plain, text, width))
-            << testing::PrintToString(text) << " -t " << width << " block " << block_size_for_test;
+            << testing::PrintToString(text) << " -t " << width << " block " << block_size_for_test
+            << (display_width ? " --display-width" : "");
     }
+    display_width = false;
     block_size_for_test = TEXTLIB_BLOCK;
 }
 

@@ -26,12 +26,13 @@ const std::string LINEFILL_USAGE = "usage: linefill [-v] [-l length] [--] [file 
 
 const std::string V = "  -v         show the identification on standard error\n";
 const std::string T = "  -t tabs    tab stops every tabs columns (default 8)\n";
+const std::string D = "  --display-width  count each rune as the columns a terminal shows it in\n";
 const std::string LONG = "  --help     show this help\n"
                          "  --version  show the identification on standard output\n";
-const std::string EXPAND_HELP = EXPAND_USAGE + V + T + LONG;
+const std::string EXPAND_HELP = EXPAND_USAGE + V + T + D + LONG;
 const std::string TABSQUEEZE_HELP =
     TABSQUEEZE_USAGE + V + "  -a         convert every run of blanks, not only leading ones\n" + T +
-    LONG;
+    D + LONG;
 const std::string TALLY_HELP = TALLY_USAGE + V +
                                "  -l         count lines\n"
                                "  -w         count words\n"
@@ -43,7 +44,7 @@ const std::string LINEFILL_HELP =
     LINEFILL_USAGE + V +
     "  -l length  fill lines to at most length columns (default 70)\n"
     "  -t tabs    tab stops every tabs columns, for indentation (default 8)\n" +
-    LONG;
+    D + LONG;
 
 TEST(Frame, HelpAndVersionOnlyWhereAnOptionMayStand) {
     // clang-format off
@@ -134,6 +135,39 @@ TEST(Frame, OnATerminalEachLineShowsAtOnce) {
         waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.tool;
         close(terminal);
+    }
+}
+
+// By display width a wide rune takes two columns and a combining mark none; tally has no columns.
+TEST(Frame, DisplayWidthCountsColumnsAsATerminalShowsThem) {
+    const struct {
+        std::string tool;
+        std::vector<std::string> args;
+        std::string input, out;
+        int status;
+    } cases[] = {
+        {"expand",
+         {"--display-width"},
+         "名前\tサイズ\nname\tsize\n",
+         "名前    サイズ\nname    size\n",
+         0},
+        {"expand",
+         {"-t", "4", "--display-width"},
+         "e\xcc\x81\tx\xe2\x80\x8b\ty\n",
+         "e\xcc\x81   x\xe2\x80\x8b   y\n",
+         0},
+        {"tabsqueeze", {"-a", "--display-width"}, "名前    x\n", "名前\tx\n", 0},
+        {"linefill",
+         {"--display-width", "-l", "8"},
+         "日本語 テキスト です ね\n",
+         "日本語\nテキスト\nです ね\n",
+         0},
+        {"expand", {"--", "--display-width"}, "", "", 1},
+    };
+    for (const auto &c : cases) {
+        const run_result r = run_tool(c.tool, c.args, c.input);
+        EXPECT_EQ(r.out, c.out) << c.tool << testing::PrintToString(c.args);
+        EXPECT_EQ(r.status, c.status) << c.tool << testing::PrintToString(c.args);
     }
 }
 

@@ -55,12 +55,14 @@ TEST(Linefill, BlockPathWritesWhatTheRuneRulesWrite) {
             split_randomly(rng, generated_text(rng, rng() % 300));
         const int length = lengths[rng() % 8];
         const std::string tab = generated_tabs(rng);
+        display_width = round % 3 == 0;
         block_size_for_test = 1 + rng() % 20;
         ASSERT_EQ(fill_with(fill_by_blocks, inputs, length, tab),
                   fill_with(linefill_plain, inputs, length, tab))
             << testing::PrintToString(inputs) << " -l " << length << " -t " << tab << " block "
             << block_size_for_test;
     }
+    display_width = false;
     block_size_for_test = TEXTLIB_BLOCK;
 }
 

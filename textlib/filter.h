@@ -6,6 +6,7 @@
 
 #include "scan.h"
 #include "textlib.h"
+#include "width.h"
 
 #include <array>
 #include <cstddef>
@@ -66,6 +67,17 @@ inline std::uint64_t textlib_stop_through(std::uint64_t column) {
     if (!textlib_tab_list.empty()) return textlib_tab_list[textlib_stops_through(column) - 1];
     return column - column % static_cast<std::uint64_t>(tab_width);
 }
+
+// The columns of r, which is neither tab nor newline: one, or its display width.
+inline std::uint64_t textlib_columns_of(rune16 r) {
+    return display_width ? static_cast<std::uint64_t>(textlib_display_width(r)) : 1;
+}
+
+// The display width of the plain text from p to end, which holds no tab or newline.
+std::uint64_t textlib_plain_columns(const char *p, const char *end);
+// The display column after the plain text from p to end, which holds no tab, from column at p:
+// worked out for the last line alone.
+std::uint64_t textlib_columns_after(const char *p, const char *end, std::uint64_t column);
 
 // Groups the bytes at p, n of them (at least 1), into one rune exactly as rune_fgetc groups a
 // stream: stores the rune and returns the bytes it takes, 1 to 3. A malformed sequence ends before

@@ -104,6 +104,16 @@ inline unsigned advance_column(std::uint64_t starts, std::uint64_t newlines, uns
     std::uint64_t col = *column;
     unsigned from = 0;
     newlines &= below(upto);
+    if (limit == ~std::uint64_t{0}) {
+        // No limit: only the line after the last newline counts.
+        if (newlines != 0) {
+            from = highest(newlines) + 1;
+            col = 0;
+        }
+        *column =
+            col + static_cast<std::uint64_t>(level::popcount(starts & below(upto) & ~below(from)));
+        return upto;
+    }
     for (;;) {
         const unsigned to = newlines != 0 ? lowest(newlines) : upto;
         const std::uint64_t line = starts & below(to) & ~below(from);

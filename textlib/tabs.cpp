@@ -1,12 +1,16 @@
-// Tab stops: every tab_width columns, or at the columns of a list that -t gives.
+// Columns: tab stops every tab_width columns or at those of a list that -t gives, and the
+// columns of runes by their display width.
 #include "filter.h"
+#include "width.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <string>
 
 int tab_width = 8;
+bool display_width = false;
 
 std::vector<std::uint64_t> textlib_tab_list;
 std::vector<std::uint32_t> textlib_tab_index;
@@ -88,4 +92,26 @@ std::uint64_t textlib_stops_searched(std::uint64_t column) {
     return static_cast<std::uint64_t>(
         std::upper_bound(textlib_tab_list.begin(), textlib_tab_list.end(), column) -
         textlib_tab_list.begin());
+}
+
+std::uint64_t textlib_plain_columns(const char *p, const char *end) {
+    std::uint64_t columns = 0;
+    while (p < end) {
+        const auto b = static_cast<unsigned char>(*p);
+        if (b < 0x80) {
+            columns++;
+            p++;
+            continue;
+        }
+        const unsigned width = b < 0xE0 ? 2 : 3;
+        columns += static_cast<std::uint64_t>(textlib_display_width(textlib_rune_at(p, width)));
+        p += width;
+    }
+    return columns;
+}
+
+std::uint64_t textlib_columns_after(const char *p, const char *end, std::uint64_t column) {
+    const void *const newline = memrchr(p, '\n', static_cast<std::size_t>(end - p));
+    if (newline == nullptr) return column + textlib_plain_columns(p, end);
+    return textlib_plain_columns(static_cast<const char *>(newline) + 1, end);
 }

@@ -63,6 +63,7 @@ struct frame_tool {
 enum frame_long_code : int {
     LONG_HELP = 0x100,
     LONG_VERSION,
+    LONG_DISPLAY_WIDTH, // expand, tabsqueeze and linefill
 };
 
 struct frame_long_option {
@@ -95,6 +96,8 @@ int frame_run(int argc, char **argv, void (*per_file)(const char *name));
 // The distance between tab stops, set by -t in every tool that knows tabs; one definition,
 // so that tools' routines can run side by side in one program.
 extern int tab_width;
+// Set by --display-width: a rune takes the columns a terminal shows it in, not one.
+extern bool display_width;
 // -t's value: one width from 1 to INT_MAX into tab_width, or a list of two or more increasing
 // stops from 1 to INT_MAX, apart by commas or blanks; anything else ends the program.
 void frame_tabs(const char *text);
