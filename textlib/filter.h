@@ -297,7 +297,7 @@ inline char *textlib_writer_room(textlib_writer *w, std::size_t n) {
 }
 
 // Copies of at most this many bytes are made at that fixed size, without a library call.
-constexpr std::size_t TEXTLIB_SHORT = 64;
+constexpr std::size_t TEXTLIB_SHORT = 128;
 
 // The bytes at p, borrowed when there are many, copied when there are few.
 inline void textlib_output_span(textlib_output *out, const char *p, std::size_t n) {

@@ -19,6 +19,8 @@ inline __m256i is_at_least(__m256i v, int byte) {
 }
 
 struct avx2_level {
+    static constexpr bool fast_deposit = false;
+
     static int popcount(std::uint64_t x) { return __builtin_popcountll(x); }
 
     static chunk_masks classify(const char *p) {

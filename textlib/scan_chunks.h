@@ -83,6 +83,7 @@ inline chunk_stop first_stop(const chunk_masks &m, unsigned length, unsigned sto
 
 // The position of the k-th (from 0) set bit of x, which has more than k.
 template <typename level> inline unsigned select_bit(std::uint64_t x, std::uint64_t k) {
+    if constexpr (level::fast_deposit) return lowest(level::deposit(std::uint64_t{1} << k, x));
     unsigned at = 0;
     for (unsigned width = 32; width != 0; width /= 2) {
         const std::uint64_t low = static_cast<std::uint64_t>(level::popcount(x & below(width)));

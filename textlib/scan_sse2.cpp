@@ -14,6 +14,8 @@ inline __m128i splat(int byte) {
 }
 
 struct sse2_level {
+    static constexpr bool fast_deposit = false;
+
     // The baseline has no popcount instruction, and the library's would be a call.
     static int popcount(std::uint64_t x) {
         x = x - ((x >> 1) & 0x5555555555555555);
