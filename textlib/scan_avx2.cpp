@@ -46,11 +46,11 @@ struct avx2_level {
         }
         m.lead = high & ~m.cont;
         m.lead3 &= high;
-        if (candidates != 0) refuse(v, &m);
+        if (candidates != 0) refuse_rare(v, &m);
         return m;
     }
 
-    static void refuse(const __m256i *v, chunk_masks *m) {
+    static void refuse_rare(const __m256i *v, chunk_masks *m) {
         std::uint64_t zero = 0, c0 = 0, c1 = 0, c2 = 0, e0 = 0, never = 0, byte80 = 0, low = 0;
         for (int i = 0; i < 2; i++) {
             const int at = 32 * i;
@@ -66,10 +66,7 @@ struct avx2_level {
             never |= bits_of(is_at_least(v[i], 0xF0)) << at;
             low |= bits_of(_mm256_cmpgt_epi8(splat(0xA0), v[i])) << at;
         }
-        low &= m->cont;
-        m->refused = zero | c0 | c1 | never | (c2 & (byte80 >> 1)) | (e0 & (low >> 1));
-        m->blank_lead = c0 | e0;
-        m->never = never;
+        refuse(m, zero, c0, c1, c2, e0, byte80, low, never);
     }
 };
 

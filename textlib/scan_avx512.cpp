@@ -34,17 +34,11 @@ struct avx512_level {
             _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, splat(0xC0)), splat(3)) |
             _mm512_cmpeq_epi8_mask(v, splat(0xE0)) | _mm512_cmpge_epu8_mask(v, splat(0xF0));
         if (candidates != 0) {
-            const std::uint64_t c0 = _mm512_cmpeq_epi8_mask(v, splat(0xC0));
-            const std::uint64_t e0 = _mm512_cmpeq_epi8_mask(v, splat(0xE0));
-            const std::uint64_t low = _mm512_cmplt_epi8_mask(v, splat(0xA0));
-            const std::uint64_t byte80 = _mm512_cmpeq_epi8_mask(v, splat(0x80));
-            const std::uint64_t c2 = _mm512_cmpeq_epi8_mask(v, splat(0xC2));
-            m.refused = _mm512_cmpeq_epi8_mask(v, _mm512_setzero_si512()) |
-                        _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, splat(0xC0)), splat(2)) |
-                        _mm512_cmpge_epu8_mask(v, splat(0xF0)) | (c2 & (byte80 >> 1)) |
-                        (e0 & ((low & m.cont) >> 1));
-            m.blank_lead = c0 | e0;
-            m.never = _mm512_cmpge_epu8_mask(v, splat(0xF0));
+            const auto is = [&v](int byte) -> std::uint64_t {
+                return _mm512_cmpeq_epi8_mask(v, splat(byte));
+            };
+            refuse(&m, is(0x00), is(0xC0), is(0xC1), is(0xC2), is(0xE0), is(0x80),
+                   _mm512_cmplt_epi8_mask(v, splat(0xA0)), _mm512_cmpge_epu8_mask(v, splat(0xF0)));
         }
         return m;
     }

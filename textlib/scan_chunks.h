@@ -25,6 +25,17 @@ struct chunk_masks {
     std::uint64_t never;      // F0-FF, which begin no sequence; only where refused is set
 };
 
+// refused, blank_lead and never from the bytes that a level found to be 00, C0, C1, C2, E0, 80,
+// below A0, and F0 and up.
+inline void refuse(chunk_masks *m, std::uint64_t zero, std::uint64_t c0, std::uint64_t c1,
+                   std::uint64_t c2, std::uint64_t e0, std::uint64_t byte80, std::uint64_t below_a0,
+                   std::uint64_t never) {
+    const std::uint64_t low = below_a0 & m->cont;
+    m->refused = zero | c0 | c1 | never | (c2 & (byte80 >> 1)) | (e0 & (low >> 1));
+    m->blank_lead = c0 | e0;
+    m->never = never;
+}
+
 inline std::uint64_t below(unsigned n) {
     return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
 }
