@@ -178,8 +178,8 @@ void run_blocks(void (*routine)(textlib_input *, textlib_output *), FILE *in, FI
     textlib_output_flush(&output);
 }
 
-void use_tabs(const std::string &spec) {
-    frame_tabs(spec.c_str());
+void use_tabs(const std::string &tabs) {
+    frame_tabs(tabs.c_str());
 }
 
 std::string generated_tabs(std::mt19937 &rng) {

@@ -32,7 +32,7 @@ std::string contents_of(FILE *stream);
 std::string generated_text(std::mt19937 &rng, std::size_t length);
 
 // Sets the tab stops as -t does: "8", "4,6,10".
-void use_tabs(const std::string &spec);
+void use_tabs(const std::string &tabs);
 // Tab stops for the generated comparisons: mostly one width, now and then a list.
 std::string generated_tabs(std::mt19937 &rng);
 
