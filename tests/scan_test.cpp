@@ -7,99 +7,55 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 namespace {
 
-struct skip_result {
-    std::ptrdiff_t at;
-    std::uint64_t column;
-    bool operator==(const skip_result &) const = default;
-};
+// All the kernel finds at p: a skip (a column of ~0 asks for one that counts none), a count, the
+// rune starts and the view of the first chunk.
+using found = std::tuple<std::ptrdiff_t, std::uint64_t, std::ptrdiff_t, std::uint64_t,
+                         std::uint64_t, std::uint64_t, bool, std::uint64_t, unsigned, std::uint64_t,
+                         std::uint64_t, std::uint64_t, std::uint64_t, unsigned>;
 
-struct starts_result {
-    std::uint64_t starts;
-    unsigned whole;
-    std::uint64_t plain;
-    bool operator==(const starts_result &) const = default;
-};
-
-struct count_result {
-    std::ptrdiff_t at;
-    std::uint64_t lines, words, runes;
-    bool between_words;
-    bool operator==(const count_result &) const = default;
-};
-
-void PrintTo(const skip_result &r, std::ostream *out) {
-    *out << "at " << r.at << " column " << r.column;
-}
-
-void PrintTo(const starts_result &r, std::ostream *out) {
-    *out << "starts " << std::hex << r.starts << " plain " << r.plain << std::dec << " whole "
-         << r.whole;
-}
-
-void PrintTo(const count_result &r, std::ostream *out) {
-    *out << "at " << r.at << " lines " << r.lines << " words " << r.words << " runes " << r.runes
-         << " between " << r.between_words;
-}
-
-using skip_routine = const char *(*)(const char *, const char *, unsigned, std::uint64_t *,
-                                     std::uint64_t);
-using count_routine = const char *(*)(const char *, const char *, textlib_counts *, bool *);
-using starts_routine = std::uint64_t (*)(const char *, const char *, unsigned *, std::uint64_t *);
-using look_routine = textlib_view (*)(const char *, const char *);
-
-struct level_routines {
-    textlib_level level;
-    skip_routine skip;
-    count_routine count;
-    starts_routine starts;
-    look_routine look;
-};
-
-std::vector<level_routines> vector_levels() {
-    std::vector<level_routines> levels;
-#if defined(__x86_64__)
-    using namespace textlib_levels;
-    const level_routines all[] = {
-        {TEXTLIB_SSE2, skip_sse2, count_sse2, rune_starts_sse2, look_sse2},
-        {TEXTLIB_AVX2, skip_avx2, count_avx2, rune_starts_avx2, look_avx2},
-        {TEXTLIB_AVX512, skip_avx512, count_avx512, rune_starts_avx512, look_avx512}};
-    for (const level_routines &l : all) {
-        if (textlib_level_supported(l.level)) levels.push_back(l);
-    }
-#endif
-    return levels;
-}
-
-// A column of ~0 asks for a scan that counts no columns.
-skip_result skip_with(skip_routine skip, const char *p, const char *end, unsigned stops,
-                      std::uint64_t column, std::uint64_t limit) {
-    const bool counted = column != ~std::uint64_t{0};
-    const char *const at = skip(p, end, stops, counted ? &column : nullptr, limit);
-    return {at - p, column};
-}
-
-bool operator==(const textlib_view &a, const textlib_view &b) {
-    return a.tabs == b.tabs && a.newlines == b.newlines && a.spaces == b.spaces &&
-           a.plain == b.plain;
-}
-
-starts_result starts_with(starts_routine starts, const char *p, const char *end) {
-    starts_result r{0, 0, 0};
-    if (p < end) r.starts = starts(p, end, &r.whole, &r.plain);
-    return r;
-}
-
-count_result count_with(count_routine count, const char *p, const char *end, bool between) {
+found kernel_finds(const char *p, const char *end, unsigned stops, std::uint64_t column,
+                   std::uint64_t limit, bool between) {
+    const char *const skipped =
+        textlib_skip(p, end, stops, column == ~std::uint64_t{0} ? nullptr : &column, limit);
     textlib_counts c{1, 2, 3};
-    const char *const at = count(p, end, &c, &between);
-    return {at - p, c.lines, c.words, c.runes, between};
+    const char *const counted = textlib_count(p, end, &c, &between);
+    std::uint64_t starts = 0, plain = 0;
+    unsigned whole = 0;
+    textlib_view view{0, 0, 0, 0};
+    if (p < end) {
+        starts = textlib_rune_starts(p, end, &whole, &plain);
+        view = textlib_look(p, end);
+    }
+    return {skipped - p, column, counted - p, c.lines,   c.words,       c.runes,     between,
+            starts,      whole,  plain,       view.tabs, view.newlines, view.spaces, view.plain};
+}
+
+// The rune starts of the first 64 bytes as the codec's reader takes runes, and which of them are
+// plain: written back as the very bytes they were read from, and not U+0080.
+std::tuple<std::uint64_t, unsigned, std::uint64_t> taken_by_the_reader(const char *p,
+                                                                       std::size_t size) {
+    const std::size_t length = std::min<std::size_t>(size, 64);
+    std::uint64_t starts = 0, plain = 0;
+    unsigned at = 0;
+    for (int width = 1; at < length && width != 0; at += static_cast<unsigned>(width)) {
+        rune16 r;
+        width = textlib_take(&r, p + at, length - at, false);
+        if (width == 0) break;
+        char bytes[U8_MAXBYTES];
+        const bool same = r != RUNE_BAD && r != 0 && u8_encode(bytes, &r) == width &&
+                          std::memcmp(bytes, p + at, static_cast<std::size_t>(width)) == 0;
+        starts |= std::uint64_t{1} << at;
+        plain |= std::uint64_t{same} << at;
+    }
+    return {starts, at, plain};
 }
 
 TEST(Kernel, EveryLevelFindsWhatTheScalarReferenceFinds) {
-    const std::vector<level_routines> levels = vector_levels();
+    const std::vector<textlib_level> levels = runnable_levels();
     std::mt19937 rng(14);
     alignas(64) static char buffer[2 * 4096 + 128];
     for (int round = 0; round < 6000; round++) {
@@ -115,40 +71,22 @@ TEST(Kernel, EveryLevelFindsWhatTheScalarReferenceFinds) {
         const std::uint64_t limits[] = {~std::uint64_t{0}, column + rng() % 150, column};
         const std::uint64_t limit = limits[rng() % 3];
         const bool between = rng() % 2 == 0;
-        const skip_result skipped =
-            skip_with(textlib_levels::skip_scalar, p, end, stops, column, limit);
-        const count_result counted = count_with(textlib_levels::count_scalar, p, end, between);
-        const starts_result started = starts_with(textlib_levels::rune_starts_scalar, p, end);
-        // The reference's starts are where the codec's reader takes runes from.
-        starts_result taken{0, 0, 0};
-        for (int width = 1; taken.whole < std::min<std::size_t>(text.size(), 64) && width != 0;) {
-            rune16 r;
-            const std::size_t n = std::min<std::size_t>(text.size(), 64) - taken.whole;
-            width = textlib_take(&r, p + taken.whole, n, false);
-            if (width != 0) {
-                taken.starts |= std::uint64_t{1} << taken.whole;
-                // Plain: written back as the very bytes it was read from, and not U+0080.
-                char bytes[U8_MAXBYTES];
-                const bool same =
-                    r != RUNE_BAD && r != 0 && u8_encode(bytes, &r) == width &&
-                    std::memcmp(bytes, p + taken.whole, static_cast<std::size_t>(width)) == 0;
-                taken.plain |= std::uint64_t{same} << taken.whole;
-            }
-            taken.whole += static_cast<unsigned>(width);
+        textlib_force_level(TEXTLIB_SCALAR);
+        const found reference = kernel_finds(p, end, stops, column, limit, between);
+        if (p < end) {
+            ASSERT_EQ(std::make_tuple(std::get<7>(reference), std::get<8>(reference),
+                                      std::get<9>(reference)),
+                      taken_by_the_reader(p, text.size()))
+                << testing::PrintToString(text);
         }
-        ASSERT_EQ(started, taken) << testing::PrintToString(text);
-        for (const level_routines &l : levels) {
-            const std::string shown = testing::PrintToString(text) + " level " +
-                                      textlib_level_name(l.level) + " stops " +
-                                      std::to_string(stops) + " limit " + std::to_string(limit);
-            ASSERT_EQ(skip_with(l.skip, p, end, stops, column, limit), skipped) << shown;
-            ASSERT_EQ(count_with(l.count, p, end, between), counted) << shown;
-            ASSERT_EQ(starts_with(l.starts, p, end), started) << shown;
-            if (p < end) {
-                ASSERT_TRUE(l.look(p, end) == textlib_levels::look_scalar(p, end)) << shown;
-            }
+        for (const textlib_level level : levels) {
+            textlib_force_level(level);
+            ASSERT_EQ(kernel_finds(p, end, stops, column, limit, between), reference)
+                << testing::PrintToString(text) << " level " << textlib_level_name(level)
+                << " stops " << stops << " column " << column << " limit " << limit;
         }
     }
+    textlib_force_level(runnable_levels().back());
 }
 
 // Columns near the largest one: the stop arithmetic is defined there and agrees with arithmetic

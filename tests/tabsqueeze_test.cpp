@@ -44,9 +44,9 @@ std::string blank_heavy_text(std::mt19937 &rng, std::size_t length) {
     return text;
 }
 
-// Lines as in code and prose, long enough for the word-at-a-time paths: indentation of every
-// shape, words with single and double spaces and the odd tab, multi-byte runes, and now and
-// then a rune that the codec rewrites or that is a blank in disguise.
+// Lines as in code and prose, long enough for many chunks: indentation of every shape, words with
+// single and double spaces and the odd tab, multi-byte runes, and now and then a rune that the
+// codec rewrites or that is a blank in disguise.
 std::string indented_text(std::mt19937 &rng, std::size_t length) {
     static const std::vector<std::string> indents = {"",
                                                      "",
@@ -147,37 +147,26 @@ TEST(Tabsqueeze, ARunThatEndsAReadIsClosedByTheNext) {
     block_size_for_test = TEXTLIB_BLOCK;
 }
 
+// Short texts read in small blocks, and lines of many chunks, whose starts are looked at a chunk
+// at a time, read in blocks of every size.
 TEST(Tabsqueeze, BlockPathWritesWhatTheRuneRulesWrite) {
     std::mt19937 rng(7);
-    for (int round = 0; round < 600; round++) {
-        const std::string text =
-            round % 2 == 0 ? blank_heavy_text(rng, rng() % 300) : generated_text(rng, rng() % 300);
+    const std::size_t blocks[] = {16, 100, 1000, 4096, TEXTLIB_BLOCK};
+    for (int round = 0; round < 700; round++) {
+        const bool lines = round % 7 == 0;
+        const std::string text = lines            ? indented_text(rng, 1000 + rng() % 8000)
+                                 : round % 2 == 0 ? blank_heavy_text(rng, rng() % 300)
+                                                  : generated_text(rng, rng() % 300);
         const std::string width = generated_tabs(rng);
         const bool all = rng() % 2 == 0;
         display_width = round % 3 == 0;
-        block_size_for_test = 1 + rng() % 20;
+        block_size_for_test = lines ? blocks[rng() % 5] : 1 + rng() % 20;
         ASSERT_EQ(run_routine(squeeze_by_blocks, text, width, all),
                   run_routine(tabsqueeze_plain, text, width, all))
             << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "") << " block "
             << block_size_for_test;
     }
     display_width = false;
-    block_size_for_test = TEXTLIB_BLOCK;
-}
-
-TEST(Tabsqueeze, WordAtATimePathsWriteWhatTheRuneRulesWrite) {
-    std::mt19937 rng(13);
-    const std::size_t blocks[] = {16, 100, 1000, 4096, TEXTLIB_BLOCK};
-    for (int round = 0; round < 100; round++) {
-        const std::string text = indented_text(rng, 1000 + rng() % 8000);
-        const std::string width = generated_tabs(rng);
-        const bool all = rng() % 2 == 0;
-        block_size_for_test = blocks[rng() % 5];
-        ASSERT_EQ(run_routine(squeeze_by_blocks, text, width, all),
-                  run_routine(tabsqueeze_plain, text, width, all))
-            << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "") << " block "
-            << block_size_for_test;
-    }
     block_size_for_test = TEXTLIB_BLOCK;
 }
 
