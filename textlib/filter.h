@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/uio.h>
-#include <vector>
 
 // The runes the filters treat apart: blanks are tab and space, and no other rune.
 constexpr int TEXTLIB_TAB = 9;
@@ -27,25 +26,30 @@ inline bool textlib_is_blank(int r) {
 
 // Tab stops lie every tab_width columns, or, when -t gives a list, at its columns: past the last
 // of them a tab takes one column.
-extern std::vector<std::uint64_t> textlib_tab_list;
+extern std::uint64_t *textlib_tab_list;
+extern std::size_t textlib_tab_stops; // 0 without a list
 // For the columns of the list up to a bound: how many of its stops lie at or before each.
-extern std::vector<std::uint32_t> textlib_tab_index;
+constexpr std::size_t TEXTLIB_TAB_INDEXED = 4096;
+extern std::uint32_t textlib_tab_index[TEXTLIB_TAB_INDEXED];
+extern std::size_t textlib_tab_indexed;
 
 // How many stops of the list lie at or before a column past the table.
 std::uint64_t textlib_stops_searched(std::uint64_t column);
 
 // How many stops of the list lie at or before column.
 inline std::uint64_t textlib_stops_through(std::uint64_t column) {
-    return column < textlib_tab_index.size() ? textlib_tab_index[column]
-                                             : textlib_stops_searched(column);
+    // The table's own bound, which textlib_tab_indexed never passes, tells the compiler so too.
+    return column < textlib_tab_indexed && column < TEXTLIB_TAB_INDEXED
+               ? textlib_tab_index[column]
+               : textlib_stops_searched(column);
 }
 
 // The first tab stop after column. A mask serves the usual power-of-two widths, where a 64-bit
 // division would cost more than the rest.
 inline std::uint64_t textlib_next_stop(std::uint64_t column) {
-    if (!textlib_tab_list.empty()) {
+    if (textlib_tab_stops != 0) {
         const std::uint64_t at = textlib_stops_through(column);
-        return at < textlib_tab_list.size() ? textlib_tab_list[at] : column + 1;
+        return at < textlib_tab_stops ? textlib_tab_list[at] : column + 1;
     }
     const auto width = static_cast<std::uint64_t>(tab_width);
     return column + width - ((width & (width - 1)) == 0 ? column & (width - 1) : column % width);
@@ -53,7 +57,7 @@ inline std::uint64_t textlib_next_stop(std::uint64_t column) {
 
 // The tab stops in (start, end], start <= end.
 inline std::uint64_t textlib_stops_between(std::uint64_t start, std::uint64_t end) {
-    if (!textlib_tab_list.empty()) return textlib_stops_through(end) - textlib_stops_through(start);
+    if (textlib_tab_stops != 0) return textlib_stops_through(end) - textlib_stops_through(start);
     const auto width = static_cast<std::uint64_t>(tab_width);
     if ((width & (width - 1)) == 0) {
         const int shift = __builtin_ctzll(width);
@@ -64,7 +68,7 @@ inline std::uint64_t textlib_stops_between(std::uint64_t start, std::uint64_t en
 
 // The last tab stop at or before column, which has one.
 inline std::uint64_t textlib_stop_through(std::uint64_t column) {
-    if (!textlib_tab_list.empty()) return textlib_tab_list[textlib_stops_through(column) - 1];
+    if (textlib_tab_stops != 0) return textlib_tab_list[textlib_stops_through(column) - 1];
     return column - column % static_cast<std::uint64_t>(tab_width);
 }
 

@@ -6,14 +6,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
-#include <string>
 
 int tab_width = 8;
 bool display_width = false;
 
-std::vector<std::uint64_t> textlib_tab_list;
-std::vector<std::uint32_t> textlib_tab_index;
+std::uint64_t *textlib_tab_list = nullptr;
+std::size_t textlib_tab_stops = 0;
+std::uint32_t textlib_tab_index[TEXTLIB_TAB_INDEXED];
+std::size_t textlib_tab_indexed = 0;
 
 namespace {
 
@@ -21,46 +23,49 @@ constexpr const char *WIDTH_MESSAGE = "-t option must specify a decimal integer 
 constexpr const char *LIST_MESSAGE =
     "-t option must specify increasing tab stops greater than zero";
 
-// Columns up to this many have their stop index in a table; past them a search finds it.
-constexpr std::uint64_t INDEXED_COLUMNS = 4096;
-
-bool is_separator(char c) {
-    return c == ',' || c == ' ' || c == '\t';
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
 }
 
-// The pieces of a list, split at commas and blanks: a comma stands between two pieces, and blanks
-// may stand around it. False when a piece is empty or holds other than digits.
-bool list_pieces(const char *text, std::vector<std::string> *pieces) {
+// The stops of a list, split at commas and blanks: a comma stands between two pieces, and blanks
+// may stand around it. Returns how many there are, or 0 when a piece is empty or holds other than
+// digits; a piece above INT_MAX is stored as 0, which no list takes.
+std::size_t list_stops(const char *text, std::uint64_t *stops) {
+    std::size_t count = 0;
     const char *p = text;
-    while (*p == ' ' || *p == '\t')
+    while (is_blank(*p))
         p++;
     for (;;) {
+        std::uint64_t stop = 0;
         const char *const start = p;
-        while (*p >= '0' && *p <= '9')
-            p++;
-        if (p == start) return false;
-        pieces->emplace_back(start, p);
-        while (*p == ' ' || *p == '\t')
+        for (; *p >= '0' && *p <= '9'; p++)
+            stop = stop > INT_MAX ? stop : stop * 10 + static_cast<std::uint64_t>(*p - '0');
+        if (p == start) return 0;
+        if (stops != nullptr) stops[count] = stop > INT_MAX ? 0 : stop;
+        count++;
+        const char *const after = p;
+        while (is_blank(*p))
             p++;
         if (*p == ',') {
             p++;
-            while (*p == ' ' || *p == '\t')
+            while (is_blank(*p))
                 p++;
-            continue;
+        } else if (*p == '\0') {
+            return count;
+        } else if (p == after) {
+            return 0;
         }
-        if (*p == '\0') return true;
-        if (!is_separator(p[-1])) return false;
     }
 }
 
 void index_stops() {
-    textlib_tab_index.clear();
-    const std::uint64_t columns = std::min(textlib_tab_list.back(), INDEXED_COLUMNS);
+    const std::uint64_t last = textlib_tab_list[textlib_tab_stops - 1];
+    textlib_tab_indexed = last < TEXTLIB_TAB_INDEXED ? last : TEXTLIB_TAB_INDEXED;
     std::uint32_t at = 0;
-    for (std::uint64_t column = 0; column < columns; column++) {
+    for (std::size_t column = 0; column < textlib_tab_indexed; column++) {
         while (textlib_tab_list[at] <= column)
             at++;
-        textlib_tab_index.push_back(at);
+        textlib_tab_index[column] = at;
     }
 }
 
@@ -71,27 +76,28 @@ void frame_tabs(const char *text) {
     const int width = int_strict_parse(text, 10);
     if (errno != ERANGE && errno != EDOM && width > 0) {
         tab_width = width;
-        textlib_tab_list.clear();
+        textlib_tab_stops = 0;
+        textlib_tab_indexed = 0;
         return;
     }
-    std::vector<std::string> pieces;
-    if (!list_pieces(text, &pieces) || pieces.size() < 2) diag_fatal("%s", WIDTH_MESSAGE);
-    std::vector<std::uint64_t> stops;
-    for (const std::string &piece : pieces) {
-        // Digits alone: past ten of them, or above INT_MAX, a stop is too large.
-        const std::uint64_t stop = piece.size() > 10 ? ~std::uint64_t{0} : std::stoull(piece);
-        if (stop == 0 || stop > INT_MAX || (!stops.empty() && stop <= stops.back()))
-            diag_fatal("%s", LIST_MESSAGE);
-        stops.push_back(stop);
-    }
+    const std::size_t count = list_stops(text, nullptr);
+    if (count < 2) diag_fatal("%s", WIDTH_MESSAGE);
+    auto *const stops =
+        static_cast<std::uint64_t *>(realloc(textlib_tab_list, count * sizeof(std::uint64_t)));
+    if (stops == nullptr) diag_fatal("realloc() failed");
     textlib_tab_list = stops;
+    list_stops(text, stops);
+    for (std::size_t i = 0; i < count; i++) {
+        if (stops[i] == 0 || (i > 0 && stops[i] <= stops[i - 1])) diag_fatal("%s", LIST_MESSAGE);
+    }
+    textlib_tab_stops = count;
     index_stops();
 }
 
 std::uint64_t textlib_stops_searched(std::uint64_t column) {
     return static_cast<std::uint64_t>(
-        std::upper_bound(textlib_tab_list.begin(), textlib_tab_list.end(), column) -
-        textlib_tab_list.begin());
+        std::upper_bound(textlib_tab_list, textlib_tab_list + textlib_tab_stops, column) -
+        textlib_tab_list);
 }
 
 std::uint64_t textlib_plain_columns(const char *p, const char *end) {
