@@ -469,12 +469,17 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
                 p = q;
                 continue;
             }
-        } else if (s->at == fill_at::between_words && may_begin_word(b)) {
+        } else if (s->at != fill_at::in_word && may_begin_word(b) && plain_word_rune_at(p, end)) {
+            // A word: a line's indentation ends before it.
+            s->at = fill_at::between_words;
             const char *const q = place_words(s, p, end, out);
             if (q != p) {
                 p = q;
                 continue;
             }
+            begin_word(&s->place, out);
+            s->at = fill_at::in_word;
+            continue;
         }
         // Between words, and where plain text is ahead, a byte 01-7F is a rune by itself.
         if ((s->at != fill_at::in_word && b != 0 && b < 0x80) || textlib_plain_ahead(p, end)) {
