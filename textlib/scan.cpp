@@ -15,6 +15,20 @@ textlib_level best_level() {
 
 textlib_level level_in_use = best_level();
 
+// By level, slowest first.
+constexpr const textlib_kernel *KERNELS[] = {
+    &textlib_kernel_scalar,
+#if defined(__x86_64__)
+    &textlib_kernel_sse2,
+    &textlib_kernel_avx2,
+    &textlib_kernel_avx512,
+#endif
+};
+
+inline const textlib_kernel &kernel() {
+    return *KERNELS[level_in_use];
+}
+
 } // namespace
 
 textlib_level textlib_level_for(bool sse2, bool avx2, bool avx512bw) {
@@ -52,51 +66,19 @@ const char *textlib_level_name(textlib_level level) {
 
 const char *textlib_skip(const char *p, const char *end, unsigned stops, std::uint64_t *column,
                          std::uint64_t limit) {
-    using namespace textlib_levels;
-    switch (level_in_use) {
-#if defined(__x86_64__)
-    case TEXTLIB_AVX512: return skip_avx512(p, end, stops, column, limit);
-    case TEXTLIB_AVX2: return skip_avx2(p, end, stops, column, limit);
-    case TEXTLIB_SSE2: return skip_sse2(p, end, stops, column, limit);
-#endif
-    default: return skip_scalar(p, end, stops, column, limit);
-    }
+    return kernel().skip(p, end, stops, column, limit);
 }
 
 const char *textlib_count(const char *p, const char *end, textlib_counts *counts,
                           bool *between_words) {
-    using namespace textlib_levels;
-    switch (level_in_use) {
-#if defined(__x86_64__)
-    case TEXTLIB_AVX512: return count_avx512(p, end, counts, between_words);
-    case TEXTLIB_AVX2: return count_avx2(p, end, counts, between_words);
-    case TEXTLIB_SSE2: return count_sse2(p, end, counts, between_words);
-#endif
-    default: return count_scalar(p, end, counts, between_words);
-    }
+    return kernel().count(p, end, counts, between_words);
 }
 
 std::uint64_t textlib_rune_starts(const char *p, const char *end, unsigned *whole,
                                   std::uint64_t *plain) {
-    using namespace textlib_levels;
-    switch (level_in_use) {
-#if defined(__x86_64__)
-    case TEXTLIB_AVX512: return rune_starts_avx512(p, end, whole, plain);
-    case TEXTLIB_AVX2: return rune_starts_avx2(p, end, whole, plain);
-    case TEXTLIB_SSE2: return rune_starts_sse2(p, end, whole, plain);
-#endif
-    default: return rune_starts_scalar(p, end, whole, plain);
-    }
+    return kernel().rune_starts(p, end, whole, plain);
 }
 
 textlib_view textlib_look(const char *p, const char *end) {
-    using namespace textlib_levels;
-    switch (level_in_use) {
-#if defined(__x86_64__)
-    case TEXTLIB_AVX512: return look_avx512(p, end);
-    case TEXTLIB_AVX2: return look_avx2(p, end);
-    case TEXTLIB_SSE2: return look_sse2(p, end);
-#endif
-    default: return look_scalar(p, end);
-    }
+    return kernel().look(p, end);
 }

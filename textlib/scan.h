@@ -77,36 +77,23 @@ bool textlib_level_supported(textlib_level level);
 // For tests and benchmarks: use this level from now on; it must be supported.
 void textlib_force_level(textlib_level level);
 
-// The levels themselves, for the dispatch and the kernel's own tests.
-namespace textlib_levels {
-const char *skip_scalar(const char *p, const char *end, unsigned stops, std::uint64_t *column,
+// One level's implementation of the operations above.
+struct textlib_kernel {
+    const char *(*skip)(const char *p, const char *end, unsigned stops, std::uint64_t *column,
                         std::uint64_t limit);
-const char *count_scalar(const char *p, const char *end, textlib_counts *counts,
+    const char *(*count)(const char *p, const char *end, textlib_counts *counts,
                          bool *between_words);
-std::uint64_t rune_starts_scalar(const char *p, const char *end, unsigned *whole,
+    std::uint64_t (*rune_starts)(const char *p, const char *end, unsigned *whole,
                                  std::uint64_t *plain);
-textlib_view look_scalar(const char *p, const char *end);
+    textlib_view (*look)(const char *p, const char *end);
+};
+
+// The levels themselves, for the dispatch.
+extern const textlib_kernel textlib_kernel_scalar;
 #if defined(__x86_64__)
-const char *skip_sse2(const char *p, const char *end, unsigned stops, std::uint64_t *column,
-                      std::uint64_t limit);
-const char *count_sse2(const char *p, const char *end, textlib_counts *counts, bool *between_words);
-std::uint64_t rune_starts_sse2(const char *p, const char *end, unsigned *whole,
-                               std::uint64_t *plain);
-textlib_view look_sse2(const char *p, const char *end);
-const char *skip_avx2(const char *p, const char *end, unsigned stops, std::uint64_t *column,
-                      std::uint64_t limit);
-const char *count_avx2(const char *p, const char *end, textlib_counts *counts, bool *between_words);
-std::uint64_t rune_starts_avx2(const char *p, const char *end, unsigned *whole,
-                               std::uint64_t *plain);
-textlib_view look_avx2(const char *p, const char *end);
-const char *skip_avx512(const char *p, const char *end, unsigned stops, std::uint64_t *column,
-                        std::uint64_t limit);
-const char *count_avx512(const char *p, const char *end, textlib_counts *counts,
-                         bool *between_words);
-std::uint64_t rune_starts_avx512(const char *p, const char *end, unsigned *whole,
-                                 std::uint64_t *plain);
-textlib_view look_avx512(const char *p, const char *end);
+extern const textlib_kernel textlib_kernel_sse2;
+extern const textlib_kernel textlib_kernel_avx2;
+extern const textlib_kernel textlib_kernel_avx512;
 #endif
-} // namespace textlib_levels
 
 #endif

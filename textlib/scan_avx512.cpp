@@ -46,21 +46,4 @@ struct avx512_level {
 
 } // namespace
 
-const char *textlib_levels::skip_avx512(const char *p, const char *end, unsigned stops,
-                                        std::uint64_t *column, std::uint64_t limit) {
-    return skip_chunks<avx512_level>(p, end, stops, column, limit);
-}
-
-std::uint64_t textlib_levels::rune_starts_avx512(const char *p, const char *end, unsigned *whole,
-                                                 std::uint64_t *plain) {
-    return rune_starts_chunks<avx512_level>(p, end, whole, plain);
-}
-
-textlib_view textlib_levels::look_avx512(const char *p, const char *end) {
-    return look_chunks<avx512_level>(p, end);
-}
-
-const char *textlib_levels::count_avx512(const char *p, const char *end, textlib_counts *counts,
-                                         bool *between_words) {
-    return count_chunks<avx512_level>(p, end, counts, between_words);
-}
+constinit const textlib_kernel textlib_kernel_avx512 = kernel_of<avx512_level>();

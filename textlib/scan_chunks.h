@@ -1,5 +1,5 @@
 // The kernel's logic over 64-byte chunks, shared by the vector levels. Each level's source includes
-// it after defining a level type with classify() and popcount(); everything here has internal
+// it and defines a level type with classify() and popcount(); everything here has internal
 // linkage, so that code built for one level's instruction set never stands in for another's.
 #ifndef TEXTLIB_SCAN_CHUNKS_H
 #define TEXTLIB_SCAN_CHUNKS_H
@@ -34,6 +34,58 @@ inline void refuse(chunk_masks *m, std::uint64_t zero, std::uint64_t c0, std::ui
     m->refused = zero | c0 | c1 | never | (c2 & (byte80 >> 1)) | (e0 & (low >> 1));
     m->blank_lead = c0 | e0;
     m->never = never;
+}
+
+// classify() for a level whose compares give a vector of bytes a bit each, several vectors to a
+// chunk. The level gives a vector type, load, bits (a vector's top bits), either (or), and the
+// compares equal, at_least and within (unsigned), signed_below and signed_above.
+template <typename level> void refuse_rare(const typename level::vector *v, chunk_masks *m);
+
+template <typename level> inline chunk_masks classify_vectors(const char *p) {
+    using vector = typename level::vector;
+    constexpr int width = static_cast<int>(sizeof(vector));
+    chunk_masks m{};
+    std::uint64_t high = 0, candidates = 0;
+    vector v[CHUNK / width];
+    for (int i = 0; i < CHUNK / width; i++) {
+        v[i] = level::load(p + width * i);
+        const auto bits = [at = width * i](vector x) { return level::bits(x) << at; };
+        m.tab |= bits(level::equal(v[i], 0x09));
+        m.newline |= bits(level::equal(v[i], 0x0A));
+        m.space |= bits(level::equal(v[i], 0x20));
+        high |= bits(v[i]);
+        m.cont |= bits(level::signed_below(v[i], 0xC0));
+        m.lead3 |= bits(level::signed_above(v[i], 0xDF));
+        // 00, C0-C2, E0 and F0-FF: the bytes that may be refused.
+        const vector low_or_never =
+            level::either(level::equal(v[i], 0x00), level::at_least(v[i], 0xF0));
+        const vector overlong =
+            level::either(level::within(v[i], 0xC0, 0xC2), level::equal(v[i], 0xE0));
+        candidates |= bits(level::either(low_or_never, overlong));
+    }
+    m.lead = high & ~m.cont;
+    m.lead3 &= high;
+    if (candidates != 0) refuse_rare<level>(v, &m);
+    return m;
+}
+
+template <typename level> void refuse_rare(const typename level::vector *v, chunk_masks *m) {
+    using vector = typename level::vector;
+    constexpr int width = static_cast<int>(sizeof(vector));
+    std::uint64_t zero = 0, c0 = 0, c1 = 0, c2 = 0, e0 = 0, never = 0, byte80 = 0, low = 0;
+    for (int i = 0; i < CHUNK / width; i++) {
+        const auto bits = [at = width * i](vector x) { return level::bits(x) << at; };
+        const auto is = [&](int byte) { return bits(level::equal(v[i], byte)); };
+        zero |= is(0x00);
+        c0 |= is(0xC0);
+        c1 |= is(0xC1);
+        c2 |= is(0xC2);
+        e0 |= is(0xE0);
+        byte80 |= is(0x80);
+        never |= bits(level::at_least(v[i], 0xF0));
+        low |= bits(level::signed_below(v[i], 0xA0));
+    }
+    refuse(m, zero, c0, c1, c2, e0, byte80, low, never);
 }
 
 inline std::uint64_t below(unsigned n) {
@@ -243,6 +295,11 @@ template <typename level> textlib_view look_chunks(const char *p, const char *en
     const std::uint64_t stops = not_plain(m, &whole) | ~below(whole);
     const std::uint64_t bytes = below(looked);
     return {m.tab & bytes, m.newline & bytes, m.space & bytes, stops != 0 ? lowest(stops) : 64};
+}
+
+// A level's table of the kernel's operations.
+template <typename level> constexpr textlib_kernel kernel_of() {
+    return {skip_chunks<level>, count_chunks<level>, rune_starts_chunks<level>, look_chunks<level>};
 }
 
 } // namespace

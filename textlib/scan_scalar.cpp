@@ -49,10 +49,8 @@ bool stops_at(const char *p, const char *end, unsigned stops) {
     return false;
 }
 
-} // namespace
-
-const char *textlib_levels::skip_scalar(const char *p, const char *end, unsigned stops,
-                                        std::uint64_t *column, std::uint64_t limit) {
+const char *skip_scalar(const char *p, const char *end, unsigned stops, std::uint64_t *column,
+                        std::uint64_t limit) {
     for (int width; p < end && (width = plain_width(p, end)) != 0; p += width) {
         if (stops_at(p, end, stops)) break;
         if (column == nullptr) continue;
@@ -66,8 +64,8 @@ const char *textlib_levels::skip_scalar(const char *p, const char *end, unsigned
     return p;
 }
 
-const char *textlib_levels::count_scalar(const char *p, const char *end, textlib_counts *counts,
-                                         bool *between_words) {
+const char *count_scalar(const char *p, const char *end, textlib_counts *counts,
+                         bool *between_words) {
     for (int width; p < end && (width = plain_width(p, end)) != 0; p += width) {
         counts->runes++;
         if (*p == '\n') counts->lines++;
@@ -81,8 +79,8 @@ const char *textlib_levels::count_scalar(const char *p, const char *end, textlib
     return p;
 }
 
-std::uint64_t textlib_levels::rune_starts_scalar(const char *p, const char *end, unsigned *whole,
-                                                 std::uint64_t *plain) {
+std::uint64_t rune_starts_scalar(const char *p, const char *end, unsigned *whole,
+                                 std::uint64_t *plain) {
     const std::ptrdiff_t length = end - p < 64 ? end - p : 64;
     *plain = 0;
     const auto continues = [p, length](std::ptrdiff_t i) {
@@ -108,7 +106,7 @@ std::uint64_t textlib_levels::rune_starts_scalar(const char *p, const char *end,
     return starts;
 }
 
-textlib_view textlib_levels::look_scalar(const char *p, const char *end) {
+textlib_view look_scalar(const char *p, const char *end) {
     const std::ptrdiff_t length = end - p < 64 ? end - p : 64;
     textlib_view view{0, 0, 0, 0};
     for (std::ptrdiff_t i = 0; i < length; i++) {
@@ -126,3 +124,8 @@ textlib_view textlib_levels::look_scalar(const char *p, const char *end) {
     view.plain = static_cast<unsigned>(q - p);
     return view;
 }
+
+} // namespace
+
+constinit const textlib_kernel textlib_kernel_scalar = {skip_scalar, count_scalar,
+                                                        rune_starts_scalar, look_scalar};
