@@ -114,11 +114,7 @@ void expand_blocks(textlib_input *in, textlib_output *out) {
         const char *p = in->data + in->begin;
         const char *const end = in->data + in->end;
         while (p < end) {
-            // By display width the column is worked out only for the last line passed.
-            const char *const plain =
-                display_width ? textlib_skip(p, end, TEXTLIB_STOP_TAB, nullptr, 0)
-                              : textlib_skip(p, end, TEXTLIB_STOP_TAB, &column, ~std::uint64_t{0});
-            if (display_width) column = textlib_columns_after(p, plain, column);
+            const char *const plain = textlib_skip_columns(p, end, TEXTLIB_STOP_TAB, &column);
             textlib_output_span(out, p, static_cast<std::size_t>(plain - p));
             p = expand_tabs(plain, end, &column, out);
             if (p > plain || p == end) continue;

@@ -33,11 +33,6 @@ void *grown(void *data, std::size_t *capacity, std::size_t need, std::size_t siz
     return moved;
 }
 
-// The column after a blank of the indentation: a tab goes to the next tab stop strictly after.
-inline std::uint64_t column_after(std::uint64_t column, int blank) {
-    return blank == TEXTLIB_SPACE ? column + 1 : textlib_next_stop(column);
-}
-
 // ---- The reference: rune streams, each word held whole ----
 
 void put_newline(FILE *out) {
@@ -48,7 +43,7 @@ void put_newline(FILE *out) {
 void put_indent(FILE *out) {
     for (std::size_t i = 0; i < indent.length; i++) {
         rune_fputc(indent.runes[i], out);
-        out_column = column_after(out_column, indent.runes[i]);
+        out_column = textlib_after_blank(indent.runes[i], out_column);
     }
 }
 
@@ -164,7 +159,7 @@ void indent_add(indentation *ind, int blank) {
         ind->spaces = ind->tabs = 0;
     }
     (blank == TEXTLIB_SPACE ? ind->spaces : ind->tabs)++;
-    ind->width = column_after(ind->width, blank);
+    ind->width = textlib_after_blank(blank, ind->width);
     ind->any = true;
 }
 
@@ -459,13 +454,12 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
     while (p < end && !s->waiting) {
         const auto b = static_cast<unsigned char>(*p);
         if (s->at == fill_at::in_word && may_begin_word(b)) {
-            std::uint64_t runes = 0;
-            const char *const q = textlib_skip(p, end, WORD_STOPS, &runes, ~std::uint64_t{0});
+            std::uint64_t columns = 0;
+            const char *const q = textlib_skip_columns(p, end, WORD_STOPS, &columns);
             if (q != p) {
-                if (display_width) runes = textlib_plain_columns(p, q);
                 place_held_word_bytes(s, out);
                 add_word_bytes(&s->place, out, &s->indent, p, static_cast<std::size_t>(q - p),
-                               runes, true);
+                               columns, true);
                 p = q;
                 continue;
             }

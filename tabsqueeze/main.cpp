@@ -9,14 +9,11 @@ const frame_tool TABSQUEEZE = {
     "  -t tabs    tab stops every tabs columns (default 8)\n"
     "  --display-width  count each rune as the columns a terminal shows it in\n"};
 
-// The long option of the tools that count columns.
-constexpr frame_long_option DISPLAY_WIDTH[] = {{"display-width", LONG_DISPLAY_WIDTH}};
-
 } // namespace
 
 int main(int argc, char **argv) {
     diag_progname = "tabsqueeze";
-    for (int opt; (opt = frame_getopt(argc, argv, "vat:", DISPLAY_WIDTH)) != -1;) {
+    for (int opt; (opt = frame_getopt(argc, argv, "vat:", TEXTLIB_COLUMN_OPTIONS)) != -1;) {
         switch (opt) {
         case 'v': frame_identify(TABSQUEEZE);
         case 'a': all_blanks = true; break;

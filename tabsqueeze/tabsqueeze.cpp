@@ -17,12 +17,6 @@ inline bool starts_run(int r, std::uint64_t column) {
     return textlib_is_blank(r) && blanks_start_runs(column);
 }
 
-// The column a blank at column reaches: the next one for a space, the next tab stop strictly
-// above it for a tab.
-inline std::uint64_t after_blank(int r, std::uint64_t column) {
-    return r == TEXTLIB_SPACE ? column + 1 : textlib_next_stop(column);
-}
-
 void write_run_plain(std::uint64_t start, std::uint64_t end, FILE *out) {
     // A run one column wide stays one space, also a tab that stood just before a stop.
     if (end - start == 1) {
@@ -47,7 +41,7 @@ void tabsqueeze_plain(FILE *in, FILE *out) {
             // Only the run's two columns are kept; the rune that ends it is looked at next.
             const std::uint64_t start = column;
             for (; textlib_is_blank(r); r = rune_fgetc(in))
-                column = after_blank(r, column);
+                column = textlib_after_blank(r, column);
             write_run_plain(start, column, out);
             continue;
         }
@@ -236,7 +230,7 @@ const char *squeeze_runes(const char *p, const char *end, bool at_eof, squeeze_s
     const auto written = [&state, &w](rune16 r) {
         if (state.in_run) {
             if (textlib_is_blank(r)) {
-                state.column = after_blank(r, state.column);
+                state.column = textlib_after_blank(r, state.column);
                 return false;
             }
             textlib_writer_done(&w);
@@ -246,7 +240,7 @@ const char *squeeze_runes(const char *p, const char *end, bool at_eof, squeeze_s
         if (starts_run(r, state.column)) {
             state.in_run = true;
             state.start = state.column;
-            state.column = after_blank(r, state.column);
+            state.column = textlib_after_blank(r, state.column);
             return false;
         }
         state.column = r == TEXTLIB_NEWLINE ? 0 : state.column + textlib_columns_of(r);
@@ -316,10 +310,7 @@ void tabsqueeze_blocks(textlib_input *in, textlib_output *out) {
                 }
             }
             if (!s.in_run && !may_begin_run(p, s) && !zero_wide) {
-                const char *const plain =
-                    display_width ? textlib_skip(p, end, stops, nullptr, 0)
-                                  : textlib_skip(p, end, stops, &s.column, ~std::uint64_t{0});
-                if (display_width) s.column = textlib_columns_after(p, plain, s.column);
+                const char *const plain = textlib_skip_columns(p, end, stops, &s.column);
                 textlib_output_span(out, p, static_cast<std::size_t>(plain - p));
                 p = plain;
                 if (p == end) break;

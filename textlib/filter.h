@@ -55,6 +55,11 @@ inline std::uint64_t textlib_next_stop(std::uint64_t column) {
     return column + width - ((width & (width - 1)) == 0 ? column & (width - 1) : column % width);
 }
 
+// The column a blank at column reaches: the next one for a space, the next tab stop for a tab.
+inline std::uint64_t textlib_after_blank(int blank, std::uint64_t column) {
+    return blank == TEXTLIB_SPACE ? column + 1 : textlib_next_stop(column);
+}
+
 // The tab stops in (start, end], start <= end.
 inline std::uint64_t textlib_stops_between(std::uint64_t start, std::uint64_t end) {
     if (textlib_tab_stops != 0) return textlib_stops_through(end) - textlib_stops_through(start);
@@ -77,11 +82,22 @@ inline std::uint64_t textlib_columns_of(rune16 r) {
     return display_width ? static_cast<std::uint64_t>(textlib_display_width(r)) : 1;
 }
 
-// The display width of the plain text from p to end, which holds no tab or newline.
-std::uint64_t textlib_plain_columns(const char *p, const char *end);
 // The display column after the plain text from p to end, which holds no tab, from column at p:
 // worked out for the last line alone.
 std::uint64_t textlib_columns_after(const char *p, const char *end, std::uint64_t column);
+
+// textlib_skip without a limit, *column moved by one a rune, or by display width when that is
+// asked for.
+inline const char *textlib_skip_columns(const char *p, const char *end, unsigned stops,
+                                        std::uint64_t *column) {
+    if (!display_width) return textlib_skip(p, end, stops, column, ~std::uint64_t{0});
+    const char *const plain = textlib_skip(p, end, stops, nullptr, 0);
+    *column = textlib_columns_after(p, plain, *column);
+    return plain;
+}
+
+// The long option of the tools that count columns.
+constexpr frame_long_option TEXTLIB_COLUMN_OPTIONS[] = {{"display-width", LONG_DISPLAY_WIDTH}};
 
 // Groups the bytes at p, n of them (at least 1), into one rune exactly as rune_fgetc groups a
 // stream: stores the rune and returns the bytes it takes, 1 to 3. A malformed sequence ends before

@@ -23,17 +23,13 @@ constexpr const char *WIDTH_MESSAGE = "-t option must specify a decimal integer 
 constexpr const char *LIST_MESSAGE =
     "-t option must specify increasing tab stops greater than zero";
 
-bool is_blank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 // The stops of a list, split at commas and blanks: a comma stands between two pieces, and blanks
 // may stand around it. Returns how many there are, or 0 when a piece is empty or holds other than
 // digits; a piece above INT_MAX is stored as 0, which no list takes.
 std::size_t list_stops(const char *text, std::uint64_t *stops) {
     std::size_t count = 0;
     const char *p = text;
-    while (is_blank(*p))
+    while (textlib_is_blank(*p))
         p++;
     for (;;) {
         std::uint64_t stop = 0;
@@ -44,11 +40,11 @@ std::size_t list_stops(const char *text, std::uint64_t *stops) {
         if (stops != nullptr) stops[count] = stop > INT_MAX ? 0 : stop;
         count++;
         const char *const after = p;
-        while (is_blank(*p))
+        while (textlib_is_blank(*p))
             p++;
         if (*p == ',') {
             p++;
-            while (is_blank(*p))
+            while (textlib_is_blank(*p))
                 p++;
         } else if (*p == '\0') {
             return count;
@@ -67,6 +63,23 @@ void index_stops() {
             at++;
         textlib_tab_index[column] = at;
     }
+}
+
+// The display width of the plain text from p to end, which holds no tab or newline.
+std::uint64_t plain_columns(const char *p, const char *end) {
+    std::uint64_t columns = 0;
+    while (p < end) {
+        const auto b = static_cast<unsigned char>(*p);
+        if (b < 0x80) {
+            columns++;
+            p++;
+            continue;
+        }
+        const unsigned width = b < 0xE0 ? 2 : 3;
+        columns += static_cast<std::uint64_t>(textlib_display_width(textlib_rune_at(p, width)));
+        p += width;
+    }
+    return columns;
 }
 
 } // namespace
@@ -100,24 +113,8 @@ std::uint64_t textlib_stops_searched(std::uint64_t column) {
         textlib_tab_list);
 }
 
-std::uint64_t textlib_plain_columns(const char *p, const char *end) {
-    std::uint64_t columns = 0;
-    while (p < end) {
-        const auto b = static_cast<unsigned char>(*p);
-        if (b < 0x80) {
-            columns++;
-            p++;
-            continue;
-        }
-        const unsigned width = b < 0xE0 ? 2 : 3;
-        columns += static_cast<std::uint64_t>(textlib_display_width(textlib_rune_at(p, width)));
-        p += width;
-    }
-    return columns;
-}
-
 std::uint64_t textlib_columns_after(const char *p, const char *end, std::uint64_t column) {
     const void *const newline = memrchr(p, '\n', static_cast<std::size_t>(end - p));
-    if (newline == nullptr) return column + textlib_plain_columns(p, end);
-    return textlib_plain_columns(static_cast<const char *>(newline) + 1, end);
+    if (newline == nullptr) return column + plain_columns(p, end);
+    return plain_columns(static_cast<const char *>(newline) + 1, end);
 }
