@@ -266,12 +266,16 @@ std::uint64_t runes_in(const char *p, const char *q) {
     return n;
 }
 
+inline bool may_begin_word(unsigned char b) {
+    return b != 0 && b != ' ' && b != '\t' && b != '\n';
+}
+
 // Whether the rune at q, before end, is a plain word rune: a scan that stops there stopped at
 // its limit, not at something that needs a closer look.
 bool plain_word_rune_at(const char *q, const char *end) {
     if (q >= end) return false;
     const auto b = static_cast<unsigned char>(*q);
-    if (b < 0x80) return b != 0 && b != ' ' && b != '\t' && b != '\n';
+    if (b < 0x80) return may_begin_word(b);
     rune16 r;
     const int width = textlib_take(&r, q, static_cast<std::size_t>(end - q), false);
     return width > 1 && r != RUNE_BAD && r >= (width == 2 ? 0x80 : 0x800);
@@ -422,10 +426,6 @@ void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_o
     begin_word(&s->place, out);
     s->at = fill_at::in_word;
     fill_rune(s, r, bytes, n, out);
-}
-
-inline bool may_begin_word(unsigned char b) {
-    return b != 0 && b != ' ' && b != '\t' && b != '\n';
 }
 
 // Everything from p that can be decided now; returns end, or where a rune waits for more bytes.

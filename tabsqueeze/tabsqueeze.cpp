@@ -59,13 +59,21 @@ struct squeeze_state {
     std::uint64_t start;
 };
 
-// The tab stops in (start, end], then the spaces from the last of them (or from start) to end.
+// What a run from column start to column end becomes: a tab for each tab stop in (start, end],
+// then spaces from the last of them (or from start) to end. A run one column wide stays one
+// space, also a tab that stood just before a stop.
+struct run_shape {
+    std::uint64_t tabs, spaces;
+};
+
+run_shape shape_of_run(std::uint64_t start, std::uint64_t end) {
+    if (end - start == 1) return {0, 1};
+    const std::uint64_t tabs = textlib_stops_between(start, end);
+    return {tabs, tabs > 0 ? end - textlib_stop_through(end) : end - start};
+}
+
 void write_run(textlib_output *out, std::uint64_t start, std::uint64_t end) {
-    std::uint64_t tabs = 0, spaces = 1;
-    if (end - start != 1) {
-        tabs = textlib_stops_between(start, end);
-        spaces = tabs > 0 ? end - textlib_stop_through(end) : end - start;
-    }
+    const auto [tabs, spaces] = shape_of_run(start, end);
     // The usual short run as two copies of fixed size, without a library call.
     constexpr std::uint64_t few = 16;
     if (tabs <= few && spaces <= few) {
@@ -79,10 +87,14 @@ void write_run(textlib_output *out, std::uint64_t start, std::uint64_t end) {
     textlib_output_repeat(out, ' ', spaces);
 }
 
+// The leads C0 and E0, which may begin an overlong blank: only the exact step tells.
+inline bool may_lead_overlong_blank(char b) {
+    return b == static_cast<char>(0xC0) || b == static_cast<char>(0xE0);
+}
+
 // Whether the rune at p may begin a run: a blank, or the lead of an overlong one.
 inline bool may_begin_run(const char *p, const squeeze_state &s) {
-    const auto b = static_cast<unsigned char>(*p);
-    return (all_blanks || s.column == 0) && (b == ' ' || b == '\t' || b == 0xC0 || b == 0xE0);
+    return blanks_start_runs(s.column) && (textlib_is_blank(*p) || may_lead_overlong_blank(*p));
 }
 
 // The tabs and spaces of a run from p, eight spaces a step; returns the first other byte.
@@ -125,7 +137,7 @@ const char *squeeze_blanks(const char *p, const char *end, squeeze_state *s, tex
     }
     p = skip_blanks(p, end, &s->column);
     // The lead of an overlong blank may go on with the run.
-    if (p < end && *p != static_cast<char>(0xC0) && *p != static_cast<char>(0xE0)) end_run(s, out);
+    if (p < end && !may_lead_overlong_blank(*p)) end_run(s, out);
     return p;
 }
 
@@ -133,9 +145,7 @@ const char *squeeze_blanks(const char *p, const char *end, squeeze_state *s, tex
 // write_run writes for it: then they go out with the text around them.
 bool written_as_read(const char *run, const char *after, std::uint64_t end) {
     const auto n = static_cast<std::uint64_t>(after - run);
-    if (end == 1) return n == 1 && *run == ' ';
-    const std::uint64_t tabs = textlib_stops_between(0, end);
-    const std::uint64_t spaces = tabs > 0 ? end - textlib_stop_through(end) : end;
+    const auto [tabs, spaces] = shape_of_run(0, end);
     if (tabs + spaces != n) return false;
     // Tabs up to the last stop, spaces after it: past the last stop of a list a tab is written as
     // a space.
@@ -189,8 +199,7 @@ const char *squeeze_line_starts(const char *p, const char *end, squeeze_state *s
             }
             // Only the exact step knows where a run ends at the end of the bytes, or before the
             // lead of what may be an overlong blank.
-            if (after == end || *after == static_cast<char>(0xC0) ||
-                *after == static_cast<char>(0xE0)) {
+            if (after == end || may_lead_overlong_blank(*after)) {
                 textlib_output_input(out, copied, static_cast<std::size_t>(run - copied));
                 s->column = 0;
                 return run;
@@ -294,7 +303,7 @@ void tabsqueeze_blocks(textlib_input *in, textlib_output *out) {
         const char *p = in->data + in->begin;
         const char *const end = in->data + in->end;
         while (p < end) {
-            const bool blank = *p == ' ' || *p == '\t';
+            const bool blank = textlib_is_blank(*p);
             if (blank && (s.in_run || may_begin_run(p, s))) {
                 p = squeeze_blanks(p, end, &s, out);
                 continue;
@@ -321,7 +330,7 @@ void tabsqueeze_blocks(textlib_input *in, textlib_output *out) {
                     p++;
                     continue;
                 }
-                if (*p == ' ' || *p == '\t') continue;
+                if (textlib_is_blank(*p)) continue;
             }
             bool waiting = false;
             p = squeeze_runes(p, end, in->at_eof, &s, out, &waiting);
