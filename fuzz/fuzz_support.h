@@ -4,7 +4,7 @@
 #define FUZZ_FUZZ_SUPPORT_H
 
 #include "filter.h"
-#include "scan.h"
+#include "kernel_check.h"
 
 #include <climits>
 #include <cstddef>
@@ -86,16 +86,6 @@ inline std::string run_by_runes(void (*routine)(FILE *, FILE *), const std::uint
     routine(in, out.stream);
     fclose(in);
     return capture_end(&out);
-}
-
-// Each kernel level this machine runs, in turn from one input to the next.
-inline void use_next_level() {
-    static int next = 0;
-    const textlib_level levels[] = {TEXTLIB_SCALAR, TEXTLIB_SSE2, TEXTLIB_AVX2, TEXTLIB_AVX512};
-    do {
-        next = (next + 1) % 4;
-    } while (!textlib_level_supported(levels[next]));
-    textlib_force_level(levels[next]);
 }
 
 // What a block routine writes for these bytes, read `block` bytes at a time, at the next level.

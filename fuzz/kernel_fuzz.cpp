@@ -4,25 +4,7 @@
 #include "fuzz_support.h"
 
 #include <cstring>
-#include <tuple>
 #include <vector>
-
-namespace {
-
-// What the kernel finds at p: a skip, a count, and the rune starts of the first chunk.
-auto kernel_finds(const char *p, const char *end, unsigned stops, std::uint64_t column,
-                  std::uint64_t limit, bool between) {
-    const char *const skipped = textlib_skip(p, end, stops, &column, limit);
-    textlib_counts c{};
-    const char *const counted = textlib_count(p, end, &c, &between);
-    std::uint64_t starts = 0, plain = 0;
-    unsigned whole = 0;
-    if (p < end) starts = textlib_rune_starts(p, end, &whole, &plain);
-    return std::make_tuple(skipped, column, counted, c.lines, c.words, c.runes, between, starts,
-                           whole, plain);
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     fuzz_bytes options = {data, size};
@@ -39,10 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const char *const p = block.data() + shift;
     const char *const end = p + options.size;
 
+    static const std::vector<textlib_level> levels = runnable_levels();
     textlib_force_level(TEXTLIB_SCALAR);
     const auto reference = kernel_finds(p, end, stops, column, limit, between);
-    for (const textlib_level level : {TEXTLIB_SSE2, TEXTLIB_AVX2, TEXTLIB_AVX512}) {
-        if (!textlib_level_supported(level)) continue;
+    for (const textlib_level level : levels) {
         textlib_force_level(level);
         if (kernel_finds(p, end, stops, column, limit, between) != reference)
             fuzz_fail(textlib_level_name(level), 0);

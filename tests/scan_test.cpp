@@ -1,7 +1,7 @@
 // Every kernel level this machine runs against the scalar reference, on generated text at every
 // alignment, with every stop set and limits that fall anywhere.
 #include "filter.h"
-#include "scan.h"
+#include "kernel_check.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -10,29 +10,6 @@
 #include <tuple>
 
 namespace {
-
-// All the kernel finds at p: a skip (a column of ~0 asks for one that counts none), a count, the
-// rune starts and the view of the first chunk.
-using found = std::tuple<std::ptrdiff_t, std::uint64_t, std::ptrdiff_t, std::uint64_t,
-                         std::uint64_t, std::uint64_t, bool, std::uint64_t, unsigned, std::uint64_t,
-                         std::uint64_t, std::uint64_t, std::uint64_t, unsigned>;
-
-found kernel_finds(const char *p, const char *end, unsigned stops, std::uint64_t column,
-                   std::uint64_t limit, bool between) {
-    const char *const skipped =
-        textlib_skip(p, end, stops, column == ~std::uint64_t{0} ? nullptr : &column, limit);
-    textlib_counts c{1, 2, 3};
-    const char *const counted = textlib_count(p, end, &c, &between);
-    std::uint64_t starts = 0, plain = 0;
-    unsigned whole = 0;
-    textlib_view view{0, 0, 0, 0};
-    if (p < end) {
-        starts = textlib_rune_starts(p, end, &whole, &plain);
-        view = textlib_look(p, end);
-    }
-    return {skipped - p, column, counted - p, c.lines,   c.words,       c.runes,     between,
-            starts,      whole,  plain,       view.tabs, view.newlines, view.spaces, view.plain};
-}
 
 // The rune starts of the first 64 bytes as the codec's reader takes runes, and which of them are
 // plain: written back as the very bytes they were read from, and not U+0080.
@@ -72,7 +49,7 @@ TEST(Kernel, EveryLevelFindsWhatTheScalarReferenceFinds) {
         const std::uint64_t limit = limits[rng() % 3];
         const bool between = rng() % 2 == 0;
         textlib_force_level(TEXTLIB_SCALAR);
-        const found reference = kernel_finds(p, end, stops, column, limit, between);
+        const kernel_found reference = kernel_finds(p, end, stops, column, limit, between);
         if (p < end) {
             ASSERT_EQ(std::make_tuple(std::get<7>(reference), std::get<8>(reference),
                                       std::get<9>(reference)),
@@ -86,7 +63,7 @@ TEST(Kernel, EveryLevelFindsWhatTheScalarReferenceFinds) {
                 << " stops " << stops << " column " << column << " limit " << limit;
         }
     }
-    textlib_force_level(runnable_levels().back());
+    textlib_force_level(levels.back());
 }
 
 // Columns near the largest one: the stop arithmetic is defined there and agrees with arithmetic

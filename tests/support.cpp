@@ -153,20 +153,6 @@ std::string generated_text(std::mt19937 &rng, std::size_t length) {
     return text;
 }
 
-std::vector<textlib_level> runnable_levels() {
-    std::vector<textlib_level> levels;
-    for (const textlib_level level : {TEXTLIB_SCALAR, TEXTLIB_SSE2, TEXTLIB_AVX2, TEXTLIB_AVX512}) {
-        if (textlib_level_supported(level)) levels.push_back(level);
-    }
-    return levels;
-}
-
-void use_next_level() {
-    static const std::vector<textlib_level> levels = runnable_levels();
-    static std::size_t next = 0;
-    textlib_force_level(levels[next++ % levels.size()]);
-}
-
 void run_blocks(void (*routine)(textlib_input *, textlib_output *), FILE *in, FILE *out,
                 std::size_t block) {
     static textlib_input input;

@@ -3,7 +3,7 @@
 #define TESTS_SUPPORT_H
 
 #include "filter.h"
-#include "scan.h"
+#include "kernel_check.h"
 
 #include <cstdio>
 #include <random>
@@ -35,12 +35,6 @@ std::string generated_text(std::mt19937 &rng, std::size_t length);
 void use_tabs(const std::string &tabs);
 // Tab stops for the generated comparisons: mostly one width, now and then a list.
 std::string generated_tabs(std::mt19937 &rng);
-
-// The kernel levels this machine runs, slowest first.
-std::vector<textlib_level> runnable_levels();
-// Switches the kernel to the next level this machine runs, round and round, so that a generated
-// comparison that calls it before each block run meets every level.
-void use_next_level();
 
 // Runs a tool's block routine from in to out, `block` bytes a read, at the next kernel level.
 void run_blocks(void (*routine)(textlib_input *, textlib_output *), FILE *in, FILE *out,
