@@ -69,38 +69,21 @@ const char *expand_runes(const char *p, const char *end, bool at_eof, std::uint6
         w = textlib_writer_start(w.out);
         col += n;
     };
-    // Lone bytes: the bytes they are written as come from a table.
-    const auto lone = [&](const char *from, unsigned n) {
-        char *o = textlib_writer_room(&w, 2 * 64);
-        for (const char *const to = from + n; from < to; from++) {
-            const auto b = static_cast<unsigned char>(*from);
-            if (b == '\t') {
-                w.at = o;
+    const auto tabs = [] { return TEXTLIB_STOP_TAB; };
+    p = textlib_write_runes(
+        p, end, at_eof, waiting, &w, &col, tabs, [&](const char *at, unsigned width) {
+            const rune16 r = textlib_rune_at(at, width);
+            if (r == TEXTLIB_TAB) {
                 tab();
-                o = textlib_writer_room(&w, 2 * 64);
-            } else if (b == '\n') {
-                *o++ = '\n';
+            } else if (r == TEXTLIB_NEWLINE) {
+                *textlib_writer_room(&w, 1) = '\n';
+                w.at++;
                 col = 0;
             } else {
-                o += textlib_write_lone(o, b);
-                col++;
+                w.at += textlib_encode3(textlib_writer_room(&w, U8_MAXBYTES), r);
+                col += textlib_columns_of(r);
             }
-        }
-        w.at = o;
-    };
-    p = textlib_each_rune(p, end, at_eof, waiting, lone, [&](const char *at, unsigned width) {
-        const rune16 r = textlib_rune_at(at, width);
-        if (r == TEXTLIB_TAB) {
-            tab();
-        } else if (r == TEXTLIB_NEWLINE) {
-            *textlib_writer_room(&w, 1) = '\n';
-            w.at++;
-            col = 0;
-        } else {
-            w.at += textlib_encode3(textlib_writer_room(&w, U8_MAXBYTES), r);
-            col += textlib_columns_of(r);
-        }
-    });
+        });
     textlib_writer_done(&w);
     *column = col;
     return p;

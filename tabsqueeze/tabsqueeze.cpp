@@ -255,35 +255,19 @@ const char *squeeze_runes(const char *p, const char *end, bool at_eof, squeeze_s
         state.column = r == TEXTLIB_NEWLINE ? 0 : state.column + textlib_columns_of(r);
         return true;
     };
-    const auto is_blank_or_newline = [](unsigned char b) {
-        return b == ' ' || b == '\t' || b == '\n';
+    // Outside a run, runes other than the blanks that may begin one, and without -a the newlines
+    // after which they may, go out as they are.
+    const auto stops = [&state] {
+        if (state.in_run) return TEXTLIB_STOP_EVERY;
+        if (all_blanks) return TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE;
+        return state.column == 0 ? TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE | TEXTLIB_STOP_NEWLINE
+                                 : unsigned{TEXTLIB_STOP_NEWLINE};
     };
-    const auto lone = [&](const char *from, unsigned n) {
-        const char *const to = from + n;
-        while (from < to) {
-            // Outside a run, bytes other than blanks and newlines only take their columns.
-            if (!state.in_run) {
-                char *o = textlib_writer_room(&w, 2 * 64);
-                std::uint64_t column = state.column;
-                for (; from < to && !is_blank_or_newline(static_cast<unsigned char>(*from));
-                     from++) {
-                    o += textlib_write_lone(o, static_cast<unsigned char>(*from));
-                    column++;
-                }
-                w.at = o;
-                state.column = column;
-                if (from == to) break;
-            }
-            if (written(textlib_rune_at(from, 1)))
-                w.at += textlib_write_lone(textlib_writer_room(&w, 2),
-                                           static_cast<unsigned char>(*from));
-            from++;
-        }
-    };
-    p = textlib_each_rune(p, end, at_eof, waiting, lone, [&](const char *at, unsigned width) {
-        const rune16 r = textlib_rune_at(at, width);
-        if (written(r)) w.at += textlib_encode3(textlib_writer_room(&w, U8_MAXBYTES), r);
-    });
+    p = textlib_write_runes(
+        p, end, at_eof, waiting, &w, &state.column, stops, [&](const char *at, unsigned width) {
+            const rune16 r = textlib_rune_at(at, width);
+            if (written(r)) w.at += textlib_encode3(textlib_writer_room(&w, U8_MAXBYTES), r);
+        });
     textlib_writer_done(&w);
     *s = state;
     return p;

@@ -5,14 +5,17 @@
 
 #include "scan.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <tuple>
 #include <vector>
 
 // The kernel levels this machine runs, slowest first.
 inline std::vector<textlib_level> runnable_levels() {
     std::vector<textlib_level> levels;
-    for (const textlib_level level : {TEXTLIB_SCALAR, TEXTLIB_SSE2, TEXTLIB_AVX2, TEXTLIB_AVX512}) {
+    for (const textlib_level level :
+         {TEXTLIB_SCALAR, TEXTLIB_SSE2, TEXTLIB_AVX2, TEXTLIB_AVX512, TEXTLIB_AVX512VBMI2}) {
         if (textlib_level_supported(level)) levels.push_back(level);
     }
     return levels;
@@ -28,10 +31,10 @@ inline void use_next_level() {
 
 // All the kernel finds at p: a skip (a column of ~0 asks for one that counts none), a count, the
 // rune starts and the view of the first chunk.
-using kernel_found =
-    std::tuple<std::ptrdiff_t, std::uint64_t, std::ptrdiff_t, std::uint64_t, std::uint64_t,
-               std::uint64_t, bool, std::uint64_t, unsigned, std::uint64_t, std::uint64_t,
-               std::uint64_t, std::uint64_t, unsigned>;
+using kernel_found = std::tuple<std::ptrdiff_t, std::uint64_t, std::ptrdiff_t, std::uint64_t,
+                                std::uint64_t, std::uint64_t, bool, std::uint64_t, unsigned,
+                                std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t,
+                                unsigned, std::uint64_t, std::uint64_t, std::uint64_t, std::string>;
 
 inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
                                  std::uint64_t column, std::uint64_t limit, bool between) {
@@ -39,15 +42,27 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
         textlib_skip(p, end, stops, column == ~std::uint64_t{0} ? nullptr : &column, limit);
     textlib_counts c{1, 2, 3};
     const char *const counted = textlib_count(p, end, &c, &between);
-    std::uint64_t starts = 0, plain = 0;
-    unsigned whole = 0;
+    textlib_runes r{0, 0, 0, 0, 0, 0};
     textlib_view view{0, 0, 0, 0};
+    // The bytes at p written as runes of one byte where the starts and some bits besides say.
+    char written[128];
+    char *written_end = written;
     if (p < end) {
-        starts = textlib_rune_starts(p, end, &whole, &plain);
+        r = textlib_rune_starts(p, end);
         view = textlib_look(p, end);
+        const auto n = static_cast<unsigned>(std::min<std::ptrdiff_t>(end - p, 64));
+        const std::uint64_t lone = r.starts | (column * 0x9E3779B97F4A7C15);
+        written_end = textlib_write_lone_runes(written, p, n, lone);
     }
-    return {skipped - p, column, counted - p, c.lines,   c.words,       c.runes,     between,
-            starts,      whole,  plain,       view.tabs, view.newlines, view.spaces, view.plain};
+    return {skipped - p, column,
+            counted - p, c.lines,
+            c.words,     c.runes,
+            between,     r.starts,
+            r.whole,     r.plain,
+            view.tabs,   view.newlines,
+            view.spaces, view.plain,
+            r.tabs,      r.newlines,
+            r.spaces,    std::string(written, static_cast<std::size_t>(written_end - written))};
 }
 
 #endif

@@ -187,23 +187,41 @@ inline bool textlib_plain_ahead(const char *p, const char *end) {
     return ((x | ((x - ones) & ~x)) & highs) == 0;
 }
 
-// The exact step where text is not plain, a run at a time: each run of one-byte runes goes to
-// on_lone(first byte, count), each longer rune to on_rune(first byte, width), in order, as
-// rune_fgetc groups them; textlib_rune_at gives a rune's value. It stops where plain text is
-// ahead again (sixteen bytes of plain runes), after at least one rune. The runes' starts come a
-// chunk at a time from the kernel, so that no rune waits for the one before it to be decoded.
-// Returns where it stopped; *waiting tells that the rune there needs bytes still to come.
-template <typename lone_routine, typename rune_routine>
-const char *textlib_each_rune(const char *p, const char *end, bool at_eof, bool *waiting,
-                              lone_routine &&on_lone, rune_routine &&on_rune) {
+inline std::uint64_t textlib_below(unsigned n) {
+    return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+}
+
+inline unsigned textlib_lowest(std::uint64_t x) {
+    return static_cast<unsigned>(__builtin_ctzll(x));
+}
+
+// One chunk of text that is not plain, as the exact step takes it.
+struct textlib_rune_chunk {
+    textlib_runes runes;
+    std::uint64_t longer; // the starts of runes of more than one byte
+    // Where the step stops: before sixteen bytes of plain runes, or at the whole bytes' end.
+    unsigned stop;
+};
+
+// The width of the rune that starts at byte `at` of a chunk.
+inline unsigned textlib_width_at(const textlib_rune_chunk &chunk, unsigned at) {
+    const std::uint64_t after = chunk.runes.starts >> at >> 1;
+    return after != 0 ? textlib_lowest(after) + 1 : chunk.runes.whole - at;
+}
+
+// The exact step's walk over text that is not plain, a chunk at a time from the kernel, so that
+// no rune waits for the one before it to be decoded: on_chunk(first byte, chunk) takes a chunk's
+// runes up to its stop, on_rune(first byte, width) a sequence that only more bytes, or the end
+// of input, can decide. It stops where plain text is ahead again (sixteen bytes of plain runes),
+// after at least one rune. Returns where it stopped; *waiting tells that the rune there needs
+// bytes still to come.
+template <typename chunk_routine, typename rune_routine>
+const char *textlib_each_chunk(const char *p, const char *end, bool at_eof, bool *waiting,
+                               chunk_routine &&on_chunk, rune_routine &&on_rune) {
     *waiting = false;
-    const auto lowest = [](std::uint64_t x) { return static_cast<unsigned>(__builtin_ctzll(x)); };
     while (p < end) {
-        unsigned whole;
-        std::uint64_t plain_starts;
-        const std::uint64_t starts = textlib_rune_starts(p, end, &whole, &plain_starts);
-        if (whole == 0) {
-            // A sequence that only more bytes, or the end of input, can decide.
+        const textlib_runes runes = textlib_rune_starts(p, end);
+        if (runes.whole == 0) {
             rune16 r;
             const int width = textlib_take(&r, p, static_cast<std::size_t>(end - p), at_eof);
             *waiting = width == 0;
@@ -213,33 +231,57 @@ const char *textlib_each_rune(const char *p, const char *end, bool at_eof, bool 
             continue;
         }
         // Where sixteen bytes of plain runes begin: each byte starts a plain rune or goes on one.
-        std::uint64_t plain = plain_starts | ~starts;
+        const std::uint64_t starts = runes.starts;
+        std::uint64_t plain = runes.plain | ~starts;
         plain &= plain >> 1;
         plain &= plain >> 2;
         plain &= plain >> 4;
         plain &= plain >> 8;
         plain &= starts & ~std::uint64_t{1} &
-                 (whole >= 16 ? (std::uint64_t{1} << (whole - 16) << 1) - 1 : 0);
-        const unsigned stop = plain != 0 && lowest(plain) < whole ? lowest(plain) : whole;
-        // The runes of more than one byte: starts not followed by one.
-        const std::uint64_t before_stop =
-            stop >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << stop) - 1;
-        std::uint64_t longer =
-            starts & ~((starts >> 1) | std::uint64_t{1} << (whole - 1)) & before_stop;
-        for (unsigned at = 0; at < stop;) {
-            const unsigned next_longer = longer != 0 ? lowest(longer) : stop;
-            if (next_longer > at) on_lone(p + at, next_longer - at);
-            if (next_longer == stop) break;
-            longer &= longer - 1;
-            const std::uint64_t after = starts >> next_longer >> 1;
-            const unsigned width = after != 0 ? lowest(after) + 1 : whole - next_longer;
-            on_rune(p + next_longer, width);
-            at = next_longer + width;
-        }
+                 (runes.whole >= 16 ? (std::uint64_t{1} << (runes.whole - 16) << 1) - 1 : 0);
+        const unsigned first_plain = plain != 0 ? textlib_lowest(plain) : 64;
+        const unsigned stop = first_plain < runes.whole ? first_plain : runes.whole;
+        // Starts not followed by one.
+        const std::uint64_t longer =
+            starts & ~((starts >> 1) | std::uint64_t{1} << (runes.whole - 1));
+        on_chunk(p, textlib_rune_chunk{runes, longer, stop});
         p += stop;
-        if (stop < whole) break;
+        if (stop < runes.whole) break;
     }
     return p;
+}
+
+// The exact step a run at a time: each run of one-byte runes goes to on_lone(first byte, count),
+// each longer rune to on_rune(first byte, width), in order, as rune_fgetc groups them;
+// textlib_rune_at gives a rune's value. Stops as textlib_each_chunk does.
+template <typename lone_routine, typename rune_routine>
+const char *textlib_each_rune(const char *p, const char *end, bool at_eof, bool *waiting,
+                              lone_routine &&on_lone, rune_routine &&on_rune) {
+    const auto runs = [&](const char *chunk_at, const textlib_rune_chunk &chunk) {
+        std::uint64_t longer = chunk.longer & textlib_below(chunk.stop);
+        for (unsigned at = 0; at < chunk.stop;) {
+            const unsigned next_longer = longer != 0 ? textlib_lowest(longer) : chunk.stop;
+            if (next_longer > at) on_lone(chunk_at + at, next_longer - at);
+            if (next_longer == chunk.stop) break;
+            longer &= longer - 1;
+            const unsigned width = textlib_width_at(chunk, next_longer);
+            on_rune(chunk_at + next_longer, width);
+            at = next_longer + width;
+        }
+    };
+    return textlib_each_chunk(p, end, at_eof, waiting, runs, on_rune);
+}
+
+// Besides TEXTLIB_STOP_TAB, TEXTLIB_STOP_NEWLINE and TEXTLIB_STOP_SPACE: every rune.
+constexpr unsigned TEXTLIB_STOP_EVERY = 64;
+
+// The runes among a chunk's that the stop flags name.
+inline std::uint64_t textlib_stop_bytes(const textlib_runes &runes, unsigned stops) {
+    const auto when = [stops](unsigned stop) {
+        return (stops & stop) != 0 ? ~std::uint64_t{0} : 0;
+    };
+    return (runes.tabs & when(TEXTLIB_STOP_TAB)) | (runes.newlines & when(TEXTLIB_STOP_NEWLINE)) |
+           (runes.spaces & when(TEXTLIB_STOP_SPACE)) | (runes.starts & when(TEXTLIB_STOP_EVERY));
 }
 
 // ---- Block output ----
@@ -314,6 +356,48 @@ inline char *textlib_writer_room(textlib_writer *w, std::size_t n) {
         *w = textlib_writer_start(w->out);
     }
     return w->at;
+}
+
+// The exact step of a tool that writes most runes back as they are. The runes from p that need no
+// decoding (one-byte runes but those that stops() names, and plain runes; by display width, one-
+// byte runes alone) are written at w, a chunk's stretch at a time, and move *column by one each,
+// a newline among them back to 0. Every other rune goes to on_rune(first byte, width), which may
+// change what stops() returns. Stops where plain text is ahead again, after at least one rune;
+// returns where it stopped; *waiting tells that the rune there needs bytes still to come.
+template <typename stops_routine, typename rune_routine>
+const char *textlib_write_runes(const char *p, const char *end, bool at_eof, bool *waiting,
+                                textlib_writer *w, std::uint64_t *column, stops_routine &&stops,
+                                rune_routine &&on_rune) {
+    const auto stretches = [&](const char *chunk_at, const textlib_rune_chunk &chunk) {
+        const textlib_runes &runes = chunk.runes;
+        const std::uint64_t lone = runes.starts & ~chunk.longer;
+        const std::uint64_t decoded =
+            chunk.longer & (display_width ? ~std::uint64_t{0} : ~runes.plain);
+        for (unsigned at = 0; at < chunk.stop;) {
+            const std::uint64_t ahead = ~textlib_below(at);
+            const std::uint64_t special = (decoded | textlib_stop_bytes(runes, stops())) & ahead;
+            const unsigned next = special != 0 ? textlib_lowest(special) : 64;
+            const unsigned to = next < chunk.stop ? next : chunk.stop;
+            if (to > at) {
+                w->at = textlib_write_lone_runes(textlib_writer_room(w, 2 * 64), chunk_at + at,
+                                                 to - at, lone >> at);
+                const std::uint64_t passed = runes.starts & textlib_below(to) & ahead;
+                const std::uint64_t lines = runes.newlines & passed;
+                if (lines != 0) {
+                    const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(lines));
+                    *column = textlib_bit_count(passed & ~textlib_below(last + 1));
+                } else {
+                    *column += textlib_bit_count(passed);
+                }
+                at = to;
+                if (at == chunk.stop) break;
+            }
+            const unsigned width = textlib_width_at(chunk, at);
+            on_rune(chunk_at + at, width);
+            at += width;
+        }
+    };
+    return textlib_each_chunk(p, end, at_eof, waiting, stretches, on_rune);
 }
 
 // Copies of at most this many bytes are made at that fixed size, without a library call.

@@ -6,8 +6,9 @@ namespace {
 textlib_level best_level() {
 #if defined(__x86_64__)
     __builtin_cpu_init();
-    return textlib_level_for(true, __builtin_cpu_supports("avx2") != 0,
-                             __builtin_cpu_supports("avx512bw") != 0);
+    return textlib_level_for(
+        true, __builtin_cpu_supports("avx2") != 0, __builtin_cpu_supports("avx512bw") != 0,
+        __builtin_cpu_supports("avx512vbmi") != 0 && __builtin_cpu_supports("avx512vbmi2") != 0);
 #else
     return TEXTLIB_SCALAR;
 #endif
@@ -19,9 +20,8 @@ textlib_level level_in_use = best_level();
 constexpr const textlib_kernel *KERNELS[] = {
     &textlib_kernel_scalar,
 #if defined(__x86_64__)
-    &textlib_kernel_sse2,
-    &textlib_kernel_avx2,
-    &textlib_kernel_avx512,
+    &textlib_kernel_sse2,   &textlib_kernel_avx2,
+    &textlib_kernel_avx512, &textlib_kernel_avx512vbmi2,
 #endif
 };
 
@@ -31,13 +31,14 @@ inline const textlib_kernel &kernel() {
 
 } // namespace
 
-textlib_level textlib_level_for(bool sse2, bool avx2, bool avx512bw) {
+textlib_level textlib_level_for(bool sse2, bool avx2, bool avx512bw, bool avx512vbmi2) {
 #if defined(__x86_64__)
+    if (avx512vbmi2 && avx512bw && avx2) return TEXTLIB_AVX512VBMI2;
     if (avx512bw && avx2) return TEXTLIB_AVX512;
     if (avx2) return TEXTLIB_AVX2;
     if (sse2) return TEXTLIB_SSE2;
 #else
-    (void)sse2, (void)avx2, (void)avx512bw;
+    (void)sse2, (void)avx2, (void)avx512bw, (void)avx512vbmi2;
 #endif
     return TEXTLIB_SCALAR;
 }
@@ -60,6 +61,7 @@ const char *textlib_level_name(textlib_level level) {
     case TEXTLIB_SSE2: return "sse2";
     case TEXTLIB_AVX2: return "avx2";
     case TEXTLIB_AVX512: return "avx512bw";
+    case TEXTLIB_AVX512VBMI2: return "avx512vbmi2";
     }
     return "unknown";
 }
@@ -74,11 +76,14 @@ const char *textlib_count(const char *p, const char *end, textlib_counts *counts
     return kernel().count(p, end, counts, between_words);
 }
 
-std::uint64_t textlib_rune_starts(const char *p, const char *end, unsigned *whole,
-                                  std::uint64_t *plain) {
-    return kernel().rune_starts(p, end, whole, plain);
+textlib_runes textlib_rune_starts(const char *p, const char *end) {
+    return kernel().rune_starts(p, end);
 }
 
 textlib_view textlib_look(const char *p, const char *end) {
     return kernel().look(p, end);
+}
+
+char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t lone) {
+    return kernel().write_lone_runes(o, p, n, lone);
 }

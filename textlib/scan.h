@@ -34,7 +34,13 @@ struct textlib_counts {
 };
 
 // Implementations, slowest first; each gives the same results as the scalar reference.
-enum textlib_level { TEXTLIB_SCALAR, TEXTLIB_SSE2, TEXTLIB_AVX2, TEXTLIB_AVX512 };
+enum textlib_level {
+    TEXTLIB_SCALAR,
+    TEXTLIB_SSE2,
+    TEXTLIB_AVX2,
+    TEXTLIB_AVX512,
+    TEXTLIB_AVX512VBMI2 // AVX-512 with byte permutes and compression
+};
 
 // From p, at a rune boundary, up to end: the first byte of the first rune that is not plain or is
 // a stop, or of the first plain rune that would take *column past limit; end if none. *column
@@ -50,11 +56,17 @@ const char *textlib_count(const char *p, const char *end, textlib_counts *counts
                           bool *between_words);
 
 // The runes that start in the first min(64, end - p) bytes at p, p < end, which begins one,
-// grouped as rune_fgetc groups them: bit i is set where a rune starts at p[i]. *whole receives
-// how many of those bytes belong to runes that lie wholly among them: all but a sequence that
-// the 64 bytes, or end, may cut short; *plain the starts of the plain runes among them.
-std::uint64_t textlib_rune_starts(const char *p, const char *end, unsigned *whole,
-                                  std::uint64_t *plain);
+// grouped as rune_fgetc groups them; bit i of a mask is for byte p[i].
+struct textlib_runes {
+    std::uint64_t starts;                 // where runes start
+    std::uint64_t plain;                  // the starts of the plain runes
+    std::uint64_t tabs, newlines, spaces; // bytes 09, 0A and 20
+    // How many of those bytes belong to runes that lie wholly among them: all but a sequence
+    // that the 64 bytes, or end, may cut short. The masks hold these bytes alone.
+    unsigned whole;
+};
+
+textlib_runes textlib_rune_starts(const char *p, const char *end);
 
 // What the first min(64, end - p) bytes at p, p < end, which begins a rune, hold: bit i for
 // byte i.
@@ -67,11 +79,27 @@ struct textlib_view {
 
 textlib_view textlib_look(const char *p, const char *end);
 
+// Writes at o the n bytes at p, n at most 64, as the codec writes back runes of one byte where
+// bit i of lone marks one at p[i] (00 as C0 80, 80-FF as C2 80), and every other byte as it is.
+// Returns the end of what it wrote; o has room for 128 bytes, which it may fill past that end.
+char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t lone);
+// The reference, for the levels without an implementation of their own.
+char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t lone);
+
+// The set bits of x. The baseline build has no popcount instruction, and the library's would be
+// a call.
+inline std::uint64_t textlib_bit_count(std::uint64_t x) {
+    x = x - ((x >> 1) & 0x5555555555555555);
+    x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
+    return (x * 0x0101010101010101) >> 56;
+}
+
 // The level in use: the fastest that the CPU supports, chosen at start-up.
 textlib_level textlib_scan_level();
 const char *textlib_level_name(textlib_level level);
 // The fastest level for a CPU with these features.
-textlib_level textlib_level_for(bool sse2, bool avx2, bool avx512bw);
+textlib_level textlib_level_for(bool sse2, bool avx2, bool avx512bw, bool avx512vbmi2);
 // Whether this CPU and build can run a level.
 bool textlib_level_supported(textlib_level level);
 // For tests and benchmarks: use this level from now on; it must be supported.
@@ -83,9 +111,9 @@ struct textlib_kernel {
                         std::uint64_t limit);
     const char *(*count)(const char *p, const char *end, textlib_counts *counts,
                          bool *between_words);
-    std::uint64_t (*rune_starts)(const char *p, const char *end, unsigned *whole,
-                                 std::uint64_t *plain);
+    textlib_runes (*rune_starts)(const char *p, const char *end);
     textlib_view (*look)(const char *p, const char *end);
+    char *(*write_lone_runes)(char *o, const char *p, unsigned n, std::uint64_t lone);
 };
 
 // The levels themselves, for the dispatch.
@@ -94,6 +122,7 @@ extern const textlib_kernel textlib_kernel_scalar;
 extern const textlib_kernel textlib_kernel_sse2;
 extern const textlib_kernel textlib_kernel_avx2;
 extern const textlib_kernel textlib_kernel_avx512;
+extern const textlib_kernel textlib_kernel_avx512vbmi2;
 #endif
 
 #endif

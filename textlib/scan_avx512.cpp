@@ -2,6 +2,7 @@
 // Built with AVX-512BW, BMI and POPCNT, and run only where the CPU reports AVX-512BW.
 #include "scan_chunks.h"
 
+#include <array>
 #include <immintrin.h>
 
 namespace {
@@ -44,6 +45,43 @@ struct avx512_level {
     }
 };
 
+// Half a chunk's one-byte runes at a time: each byte goes to two places, the second of them kept
+// only for a rune written as two bytes, and the kept places are packed together.
+__attribute__((target("avx512vbmi,avx512vbmi2"))) char *
+write_lone_runes_vbmi2(char *o, const char *p, unsigned n, std::uint64_t lone) {
+    const std::uint64_t bytes = below(n);
+    const __m512i v = _mm512_maskz_loadu_epi8(bytes, p);
+    const std::uint64_t zero = _mm512_cmpeq_epi8_mask(v, _mm512_setzero_si512());
+    const std::uint64_t doubled = lone & bytes & (zero | _mm512_movepi8_mask(v));
+    __m512i first = _mm512_mask_mov_epi8(v, doubled, splat(0xC2));
+    first = _mm512_mask_mov_epi8(first, doubled & zero, splat(0xC0));
+    // Byte k of a half goes to places 2k and 2k + 1.
+    alignas(64) static constexpr auto twice = [] {
+        std::array<char, 64> index{};
+        for (int k = 0; k < 64; k++)
+            index[static_cast<std::size_t>(k)] = static_cast<char>(k / 2);
+        return index;
+    }();
+    const __m512i low_half = _mm512_load_si512(twice.data());
+    constexpr std::uint64_t even = 0x5555555555555555, odd = ~even;
+    for (unsigned half = 0; half < n; half += 32) {
+        const __m512i index = _mm512_add_epi8(low_half, splat(static_cast<int>(half)));
+        // The second place of each byte holds 80, the second byte of every rune written as two.
+        const __m512i placed = _mm512_mask_permutexvar_epi8(splat(0x80), even, index, first);
+        const std::uint64_t kept = _pdep_u64(bytes >> half, even) | _pdep_u64(doubled >> half, odd);
+        _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(kept, placed));
+        o += __builtin_popcountll(kept);
+    }
+    return o;
+}
+
+constexpr textlib_kernel kernel_with_vbmi2() {
+    textlib_kernel kernel = kernel_of<avx512_level>();
+    kernel.write_lone_runes = write_lone_runes_vbmi2;
+    return kernel;
+}
+
 } // namespace
 
 constinit const textlib_kernel textlib_kernel_avx512 = kernel_of<avx512_level>();
+constinit const textlib_kernel textlib_kernel_avx512vbmi2 = kernel_with_vbmi2();

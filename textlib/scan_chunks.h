@@ -263,19 +263,17 @@ const char *count_chunks(const char *p, const char *end, textlib_counts *counts,
 
 // Rune starts by the codec's grouping: a continuation byte starts a rune of its own unless the
 // lead before it, or a three-byte lead and a continuation byte before it, take it along.
-template <typename level>
-std::uint64_t rune_starts_chunks(const char *p, const char *end, unsigned *whole,
-                                 std::uint64_t *plain) {
+template <typename level> textlib_runes rune_starts_chunks(const char *p, const char *end) {
     unsigned length;
     const chunk_masks m = classify_at<level>(p, end, &length);
     const std::uint64_t lead = m.lead & ~m.never, lead3 = m.lead3 & ~m.never;
     const std::uint64_t taken = m.cont & ((lead << 1) | ((lead3 << 2) & (m.cont << 1)));
-    std::uint64_t starts = ~taken & below(length);
+    const std::uint64_t starts = ~taken;
     // Plain runes: a byte 01-7F, or a lead with all its continuation bytes, none refused. 00 and
     // F0-FF are refused, so where none is refused there is none.
     const std::uint64_t cont1 = m.cont >> 1, cont2 = m.cont >> 2;
     const std::uint64_t whole_lead = ((lead & ~lead3) & cont1) | (lead3 & cont1 & cont2);
-    *plain = starts & ~m.refused & ((~m.cont & ~m.lead) | whole_lead);
+    const std::uint64_t plain = starts & ~m.refused & ((~m.cont & ~m.lead) | whole_lead);
     // A sequence whose bytes may go on past the length is left for the next look.
     unsigned cut = length;
     const std::uint64_t last = std::uint64_t{1} << (length - 1);
@@ -283,9 +281,8 @@ std::uint64_t rune_starts_chunks(const char *p, const char *end, unsigned *whole
         cut = length - 1;
     else if (length >= 2 && (lead3 & (last >> 1)) != 0 && (m.cont & last) != 0)
         cut = length - 2;
-    *whole = cut;
-    *plain &= below(cut);
-    return starts & below(cut);
+    const std::uint64_t bytes = below(cut);
+    return {starts & bytes, plain & bytes, m.tab & bytes, m.newline & bytes, m.space & bytes, cut};
 }
 
 template <typename level> textlib_view look_chunks(const char *p, const char *end) {
@@ -299,7 +296,8 @@ template <typename level> textlib_view look_chunks(const char *p, const char *en
 
 // A level's table of the kernel's operations.
 template <typename level> constexpr textlib_kernel kernel_of() {
-    return {skip_chunks<level>, count_chunks<level>, rune_starts_chunks<level>, look_chunks<level>};
+    return {skip_chunks<level>, count_chunks<level>, rune_starts_chunks<level>, look_chunks<level>,
+            textlib_write_lone_runes_scalar};
 }
 
 } // namespace

@@ -2,6 +2,9 @@
 // tested against it, and it serves where no other level is built.
 #include "scan.h"
 
+#include <array>
+#include <cstring>
+
 namespace {
 
 inline unsigned byte_at(const char *p) {
@@ -79,14 +82,12 @@ const char *count_scalar(const char *p, const char *end, textlib_counts *counts,
     return p;
 }
 
-std::uint64_t rune_starts_scalar(const char *p, const char *end, unsigned *whole,
-                                 std::uint64_t *plain) {
+textlib_runes rune_starts_scalar(const char *p, const char *end) {
     const std::ptrdiff_t length = end - p < 64 ? end - p : 64;
-    *plain = 0;
+    textlib_runes runes{0, 0, 0, 0, 0, 0};
     const auto continues = [p, length](std::ptrdiff_t i) {
         return i < length && is_continuation(byte_at(p + i));
     };
-    std::uint64_t starts = 0;
     std::ptrdiff_t at = 0;
     while (at < length) {
         const unsigned b0 = byte_at(p + at);
@@ -98,12 +99,16 @@ std::uint64_t rune_starts_scalar(const char *p, const char *end, unsigned *whole
             width++;
         // More bytes could still continue a sequence that the length cuts.
         if (width < wanted && at + width == length) break;
-        starts |= std::uint64_t{1} << at;
-        *plain |= std::uint64_t{plain_width(p + at, p + length) == width} << at;
+        const std::uint64_t bit = std::uint64_t{1} << at;
+        runes.starts |= bit;
+        if (plain_width(p + at, p + length) == width) runes.plain |= bit;
+        if (b0 == '\t') runes.tabs |= bit;
+        if (b0 == '\n') runes.newlines |= bit;
+        if (b0 == ' ') runes.spaces |= bit;
         at += width;
     }
-    *whole = static_cast<unsigned>(at);
-    return starts;
+    runes.whole = static_cast<unsigned>(at);
+    return runes;
 }
 
 textlib_view look_scalar(const char *p, const char *end) {
@@ -125,7 +130,39 @@ textlib_view look_scalar(const char *p, const char *end) {
     return view;
 }
 
+// How each byte is written: a byte of a longer rune as itself, a one-byte rune as the codec
+// writes it. Its bytes, then their count.
+struct written_byte {
+    char bytes[2];
+    unsigned char count;
+};
+
+constexpr auto WRITTEN = [] {
+    std::array<written_byte, 512> written{};
+    for (unsigned b = 0; b < 256; b++) {
+        written[b] = {{static_cast<char>(b), 0}, 1};
+        const bool doubled = b == 0 || b >= 0x80;
+        written[256 + b] = {{static_cast<char>(b == 0    ? 0xC0
+                                               : doubled ? 0xC2
+                                                         : b),
+                             static_cast<char>(0x80)},
+                            static_cast<unsigned char>(doubled ? 2 : 1)};
+    }
+    return written;
+}();
+
 } // namespace
 
-constinit const textlib_kernel textlib_kernel_scalar = {skip_scalar, count_scalar,
-                                                        rune_starts_scalar, look_scalar};
+// No branch on the bytes: in text of bytes at random none would be predictable.
+char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t lone) {
+    for (unsigned i = 0; i < n; i++, lone >>= 1) {
+        const auto b = static_cast<unsigned char>(p[i]);
+        const written_byte &written = WRITTEN[b | (lone & 1) << 8];
+        std::memcpy(o, written.bytes, 2);
+        o += written.count;
+    }
+    return o;
+}
+
+constinit const textlib_kernel textlib_kernel_scalar = {
+    skip_scalar, count_scalar, rune_starts_scalar, look_scalar, textlib_write_lone_runes_scalar};

@@ -8,13 +8,7 @@ namespace {
 struct sse2_level {
     static constexpr bool fast_deposit = false;
 
-    // The baseline has no popcount instruction, and the library's would be a call.
-    static int popcount(std::uint64_t x) {
-        x = x - ((x >> 1) & 0x5555555555555555);
-        x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
-        x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
-        return static_cast<int>((x * 0x0101010101010101) >> 56);
-    }
+    static int popcount(std::uint64_t x) { return static_cast<int>(textlib_bit_count(x)); }
 
     using vector = __m128i;
     static vector splat(int byte) { return _mm_set1_epi8(static_cast<char>(byte)); }
