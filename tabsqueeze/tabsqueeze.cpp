@@ -155,6 +155,24 @@ bool written_as_read(const char *run, const char *after, std::uint64_t end) {
     return true;
 }
 
+// A line's leading run inside a chunk, `length` blanks whose tabs are the bits of tabs, measured
+// by those bits where tab stops are evenly spaced and the tabs come first: the usual indentation.
+// Sets the column it reaches and whether it is already what write_run writes for it.
+inline bool measured_by_bits(std::uint64_t tabs, unsigned length, std::uint64_t *column,
+                             bool *as_read) {
+    const auto width = static_cast<std::uint64_t>(tab_width);
+    const std::uint64_t run = (std::uint64_t{1} << length) - 1;
+    tabs &= run;
+    // Tabs that come first are a run of low bits.
+    if (textlib_tab_stops != 0 || width < 2 || (tabs & (tabs + 1)) != 0) return false;
+    const std::uint64_t leading = textlib_bit_count(tabs);
+    const std::uint64_t spaces = length - leading;
+    *column = leading * width + spaces;
+    // Written as read: tabs, then fewer spaces than reach a stop.
+    *as_read = spaces < width;
+    return true;
+}
+
 // Without -a, from p while the text is plain: the blanks that begin each line are rewritten
 // where write_run would write them otherwise, and everything else goes out as it came, a chunk
 // of line starts at a time. Returns where plain text ends, or the start of a run that needs the
@@ -186,16 +204,17 @@ const char *squeeze_line_starts(const char *p, const char *end, squeeze_state *s
             const auto at = static_cast<unsigned>(__builtin_ctzll(starts));
             const char *const run = p + at;
             starts &= starts - 1;
-            // A run of spaces alone inside the chunk is measured by its bits.
             const std::uint64_t from_run = ~(blanks >> at);
             const auto length =
                 static_cast<unsigned>(from_run != 0 ? __builtin_ctzll(from_run) : 64);
-            std::uint64_t column = length;
+            std::uint64_t column;
             const char *after = run + length;
+            bool as_read;
             if (at + length >= 64 ||
-                ((view.tabs >> at) & ((std::uint64_t{1} << length) - 1)) != 0) {
+                !measured_by_bits(view.tabs >> at, length, &column, &as_read)) {
                 column = 0;
                 after = skip_blanks(run, end, &column);
+                as_read = written_as_read(run, after, column);
             }
             // Only the exact step knows where a run ends at the end of the bytes, or before the
             // lead of what may be an overlong blank.
@@ -204,7 +223,7 @@ const char *squeeze_line_starts(const char *p, const char *end, squeeze_state *s
                 s->column = 0;
                 return run;
             }
-            if (!written_as_read(run, after, column)) {
+            if (!as_read) {
                 textlib_output_input(out, copied, static_cast<std::size_t>(run - copied));
                 write_run(out, 0, column);
                 copied = after;

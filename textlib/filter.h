@@ -74,7 +74,8 @@ inline std::uint64_t textlib_stops_between(std::uint64_t start, std::uint64_t en
 // The last tab stop at or before column, which has one.
 inline std::uint64_t textlib_stop_through(std::uint64_t column) {
     if (textlib_tab_stops != 0) return textlib_tab_list[textlib_stops_through(column) - 1];
-    return column - column % static_cast<std::uint64_t>(tab_width);
+    const auto width = static_cast<std::uint64_t>(tab_width);
+    return column - ((width & (width - 1)) == 0 ? column & (width - 1) : column % width);
 }
 
 // The columns of r, which is neither tab nor newline: one, or its display width.
