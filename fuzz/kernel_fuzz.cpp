@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     fuzz_bytes options = {data, size};
-    const unsigned stops = take_byte(&options) % 64;
+    const unsigned stops = take_byte(&options) % 32;
     const std::uint64_t column = take_byte(&options);
     const unsigned limit_byte = take_byte(&options);
     const std::uint64_t limit = limit_byte == 0xFF ? ~std::uint64_t{0} : column + limit_byte;

@@ -258,14 +258,6 @@ void end_word(word_place *place, textlib_output *out, const indentation *ind) {
     write_word_bytes(place, out, ind, held.bytes, held.length, place->runes, false);
 }
 
-// Runes that start in [p, q): the bytes that are no continuation bytes.
-std::uint64_t runes_in(const char *p, const char *q) {
-    std::uint64_t n = 0;
-    for (; p < q; p++)
-        n += (static_cast<unsigned char>(*p) & 0xC0) != 0x80;
-    return n;
-}
-
 inline bool may_begin_word(unsigned char b) {
     return b != 0 && b != ' ' && b != '\t' && b != '\n';
 }
@@ -281,11 +273,23 @@ bool plain_word_rune_at(const char *q, const char *end) {
     return width > 1 && r != RUNE_BAD && r >= (width == 2 ? 0x80 : 0x800);
 }
 
-// The words from p to q on one output line: each newline between them becomes a space. Returns
-// whether there was one.
-bool put_joined(textlib_output *out, const char *p, const char *q) {
+// The words of a scanned line, from p: each newline between them becomes a space. Returns whether
+// there was one.
+bool put_joined(textlib_output *out, const char *p, const textlib_line &line) {
+    const auto n = static_cast<std::size_t>(line.words_end - p);
+    if (n <= TEXTLIB_SHORT) {
+        // Copied whole, and the newlines that the scan found made spaces in the copy.
+        char *const o = textlib_output_room(out, TEXTLIB_SHORT);
+        std::memcpy(o, p, TEXTLIB_SHORT);
+        for (unsigned half = 0; half < 2; half++) {
+            for (std::uint64_t bits = line.newlines[half]; bits != 0; bits &= bits - 1)
+                o[64 * half + static_cast<unsigned>(__builtin_ctzll(bits))] = ' ';
+        }
+        textlib_output_commit(out, n);
+        return (line.newlines[0] | line.newlines[1]) != 0;
+    }
     bool joined = false;
-    while (p < q) {
+    for (const char *const q = line.words_end; p < q;) {
         const void *const newline = std::memchr(p, '\n', static_cast<std::size_t>(q - p));
         const char *const stop = newline != nullptr ? static_cast<const char *>(newline) : q;
         textlib_output_input(out, p, static_cast<std::size_t>(stop - p));
@@ -310,6 +314,7 @@ struct fill_state {
     char word[128 + U8_MAXBYTES];
     std::size_t word_used;
     std::uint64_t word_runes;
+    textlib_line_chunk chunk; // what the line scan looked at last
 };
 
 void place_held_word_bytes(fill_state *s, textlib_output *out) {
@@ -318,10 +323,6 @@ void place_held_word_bytes(fill_state *s, textlib_output *out) {
     s->word_runes = 0;
 }
 
-// The scan that places words: it passes single spaces, and newlines that a word follows, as the
-// separators that they become.
-constexpr unsigned LINE_STOPS = TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE_RUN |
-                                TEXTLIB_STOP_NEWLINE_RUN | TEXTLIB_NEWLINE_TAKES_COLUMN;
 constexpr unsigned WORD_STOPS = TEXTLIB_STOP_TAB | TEXTLIB_STOP_NEWLINE | TEXTLIB_STOP_SPACE;
 
 // Words from p, the start of a word, placed a whole output line at a time while they are plain
@@ -338,16 +339,13 @@ const char *place_words(fill_state *s, const char *p, const char *end, textlib_o
             put_newline(out);
             continue;
         }
-        std::uint64_t column = opener ? s->indent.width : out_column + 1;
-        const char *const q = textlib_skip(p, end, LINE_STOPS, &column, length);
+        // The scan passes single spaces, and newlines that a word follows, as the separators
+        // that they become; only whole words count.
+        const textlib_line line =
+            textlib_scan_line(&s->chunk, p, end, opener ? s->indent.width : out_column + 1, length);
+        const char *const q = line.q;
         const bool at_blank = q < end && (*q == ' ' || *q == '\t' || *q == '\n');
-        // Only whole words count: back to the separator before the word that the scan stopped in.
-        const char *words_end = q;
-        if (!at_blank) {
-            while (words_end > p && words_end[-1] != ' ' && words_end[-1] != '\n')
-                words_end--;
-            if (words_end > p) words_end--;
-        }
+        const char *const words_end = line.words_end;
         if (words_end == p) {
             // The word at p is too long for the open line, or needs a closer look.
             if (opener || !plain_word_rune_at(q, end)) return p;
@@ -358,8 +356,8 @@ const char *place_words(fill_state *s, const char *p, const char *end, textlib_o
             textlib_output_byte(out, ' ');
         else if (s->indent.any)
             put_indent(out, &s->indent);
-        const bool joined = put_joined(out, p, words_end);
-        out_column = column - runes_in(words_end, q);
+        const bool joined = put_joined(out, p, line);
+        out_column = line.words_column;
         // A word after a newline here is on an input line without indentation.
         if (joined || (!at_blank && *words_end == '\n')) indent_clear(&s->indent);
         if (at_blank && *q == '\n') {
@@ -451,6 +449,8 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
         step(r, bytes, static_cast<unsigned>(textlib_encode3(bytes, r)));
     };
     s->waiting = false;
+    // The bytes that the line scan looked at last may have changed since the last call.
+    s->chunk.at = nullptr;
     while (p < end && !s->waiting) {
         const auto b = static_cast<unsigned char>(*p);
         if (s->at == fill_at::in_word && may_begin_word(b)) {

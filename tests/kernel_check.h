@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
-#include <tuple>
 #include <vector>
 
 // The kernel levels this machine runs, slowest first.
@@ -29,40 +28,45 @@ inline void use_next_level() {
     textlib_force_level(levels[next++ % levels.size()]);
 }
 
-// All the kernel finds at p: a skip (a column of ~0 asks for one that counts none), a count, the
-// rune starts and the view of the first chunk.
-using kernel_found = std::tuple<std::ptrdiff_t, std::uint64_t, std::ptrdiff_t, std::uint64_t,
-                                std::uint64_t, std::uint64_t, bool, std::uint64_t, unsigned,
-                                std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t,
-                                unsigned, std::uint64_t, std::uint64_t, std::uint64_t, std::string>;
+// All the kernel finds at p, as one list of numbers: a skip (a column of ~0 asks for one that
+// counts none), a count, the rune starts and the view of the first chunk, the bytes of its
+// one-byte runes written, and two line scans, the second from where the first stopped.
+using kernel_found = std::vector<std::uint64_t>;
 
 inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
                                  std::uint64_t column, std::uint64_t limit, bool between) {
+    kernel_found found;
+    const auto add = [&found](auto... values) {
+        (found.push_back(static_cast<std::uint64_t>(values)), ...);
+    };
+    const std::uint64_t line_column = column == ~std::uint64_t{0} ? 0 : column;
     const char *const skipped =
         textlib_skip(p, end, stops, column == ~std::uint64_t{0} ? nullptr : &column, limit);
     textlib_counts c{1, 2, 3};
     const char *const counted = textlib_count(p, end, &c, &between);
-    textlib_runes r{0, 0, 0, 0, 0, 0};
-    textlib_view view{0, 0, 0, 0};
-    // The bytes at p written as runes of one byte where the starts and some bits besides say.
+    add(skipped - p, column, counted - p, c.lines, c.words, c.runes, between);
+    if (p == end) return found;
+    const textlib_runes r = textlib_rune_starts(p, end);
+    add(r.starts, r.whole, r.plain, r.tabs, r.newlines, r.spaces);
+    const textlib_view view = textlib_look(p, end);
+    add(view.tabs, view.newlines, view.spaces, view.starts, view.plain);
+    // Where the starts and some bits besides say so.
+    const std::uint64_t lone = r.starts | (line_column * 0x9E3779B97F4A7C15);
     char written[128];
-    char *written_end = written;
-    if (p < end) {
-        r = textlib_rune_starts(p, end);
-        view = textlib_look(p, end);
-        const auto n = static_cast<unsigned>(std::min<std::ptrdiff_t>(end - p, 64));
-        const std::uint64_t lone = r.starts | (column * 0x9E3779B97F4A7C15);
-        written_end = textlib_write_lone_runes(written, p, n, lone);
+    const char *const written_end = textlib_write_lone_runes(
+        written, p, static_cast<unsigned>(std::min<std::ptrdiff_t>(end - p, 64)), lone);
+    for (const char *at = written; at < written_end; at++)
+        add(static_cast<unsigned char>(*at));
+    textlib_line_chunk chunk{};
+    const char *from = p;
+    for (int scan = 0; scan < 2; scan++) {
+        const textlib_line line =
+            textlib_scan_line(&chunk, from, end, line_column, std::max(limit, line_column));
+        add(line.q - p, line.column, line.words_end - p, line.words_column, line.newlines[0],
+            line.newlines[1]);
+        from = line.q;
     }
-    return {skipped - p, column,
-            counted - p, c.lines,
-            c.words,     c.runes,
-            between,     r.starts,
-            r.whole,     r.plain,
-            view.tabs,   view.newlines,
-            view.spaces, view.plain,
-            r.tabs,      r.newlines,
-            r.spaces,    std::string(written, static_cast<std::size_t>(written_end - written))};
+    return found;
 }
 
 #endif

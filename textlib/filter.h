@@ -274,7 +274,7 @@ const char *textlib_each_rune(const char *p, const char *end, bool at_eof, bool 
 }
 
 // Besides TEXTLIB_STOP_TAB, TEXTLIB_STOP_NEWLINE and TEXTLIB_STOP_SPACE: every rune.
-constexpr unsigned TEXTLIB_STOP_EVERY = 64;
+constexpr unsigned TEXTLIB_STOP_EVERY = 32;
 
 // The runes among a chunk's that the stop flags name.
 inline std::uint64_t textlib_stop_bytes(const textlib_runes &runes, unsigned stops) {

@@ -87,3 +87,8 @@ textlib_view textlib_look(const char *p, const char *end) {
 char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t lone) {
     return kernel().write_lone_runes(o, p, n, lone);
 }
+
+textlib_line textlib_scan_line(textlib_line_chunk *chunk, const char *p, const char *end,
+                               std::uint64_t column, std::uint64_t limit) {
+    return kernel().scan_line(chunk, p, end, column, limit);
+}

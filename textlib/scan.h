@@ -22,8 +22,6 @@ enum textlib_stop : unsigned {
     // or the leads C0 and E0 of their overlong forms.
     TEXTLIB_STOP_SPACE_RUN = 8,
     TEXTLIB_STOP_NEWLINE_RUN = 16,
-    // Not a stop: a newline passed takes a column like any other rune instead of starting a line.
-    TEXTLIB_NEWLINE_TAKES_COLUMN = 32,
 };
 
 // What the tools count over plain text.
@@ -72,12 +70,42 @@ textlib_runes textlib_rune_starts(const char *p, const char *end);
 // byte i.
 struct textlib_view {
     std::uint64_t tabs, newlines, spaces;
+    std::uint64_t starts; // bytes that are no continuation bytes: among plain text, rune starts
     // The bytes from p that are plain text: up to the first rune that is not plain or that those
     // bytes, or end, may cut short.
     unsigned plain;
 };
 
 textlib_view textlib_look(const char *p, const char *end);
+
+// A chunk as textlib_scan_line sees it, kept between scans of the same bytes so that each chunk
+// is looked at once, however many lines it holds. Bit i is for at[i].
+struct textlib_line_chunk {
+    const char *at;  // null when none is kept
+    unsigned usable; // the bytes from at that a scan may pass: plain text whose next byte is known
+    std::uint64_t starts, separators, newlines; // rune starts; spaces and newlines; newlines
+    std::uint64_t stops; // tabs, and separators before a blank, a rune that is not plain or end
+};
+
+// Where textlib_scan_line stopped.
+struct textlib_line {
+    const char *q;
+    std::uint64_t column; // at q
+    // Where the whole words before q end: q when it holds a tab, space or newline, else the last
+    // space or newline before q, else p; and the column there.
+    const char *words_end;
+    std::uint64_t words_column;
+    // The newlines in [p, words_end), by their offset from p, up to offset 128.
+    std::uint64_t newlines[2];
+};
+
+// From p, at a rune boundary, up to end, with column at most limit: passes plain runes, one
+// column each, a newline too. Stops at a tab; at a space or newline followed by a tab, space,
+// newline, a rune that is not plain, or end; at a rune that is not plain; at the first rune that
+// would take the column past limit. *chunk keeps what was looked at from one call to the next:
+// its at must be null before the first call and whenever the bytes have changed.
+textlib_line textlib_scan_line(textlib_line_chunk *chunk, const char *p, const char *end,
+                               std::uint64_t column, std::uint64_t limit);
 
 // Writes at o the n bytes at p, n at most 64, as the codec writes back runes of one byte where
 // bit i of lone marks one at p[i] (00 as C0 80, 80-FF as C2 80), and every other byte as it is.
@@ -114,6 +142,8 @@ struct textlib_kernel {
     textlib_runes (*rune_starts)(const char *p, const char *end);
     textlib_view (*look)(const char *p, const char *end);
     char *(*write_lone_runes)(char *o, const char *p, unsigned n, std::uint64_t lone);
+    textlib_line (*scan_line)(textlib_line_chunk *chunk, const char *p, const char *end,
+                              std::uint64_t column, std::uint64_t limit);
 };
 
 // The levels themselves, for the dispatch.

@@ -223,8 +223,7 @@ const char *skip_chunks(const char *p, const char *end, unsigned stops, std::uin
             if (stop.stopped) break;
             continue;
         }
-        const std::uint64_t lines = (stops & TEXTLIB_NEWLINE_TAKES_COLUMN) != 0 ? 0 : m.newline;
-        const unsigned passed = advance_column<level>(~m.cont, lines, stop.at, column, limit);
+        const unsigned passed = advance_column<level>(~m.cont, m.newline, stop.at, column, limit);
         if (passed < stop.at || stop.stopped) return p + passed;
         p += passed;
     }
@@ -291,13 +290,95 @@ template <typename level> textlib_view look_chunks(const char *p, const char *en
     unsigned whole = looked;
     const std::uint64_t stops = not_plain(m, &whole) | ~below(whole);
     const std::uint64_t bytes = below(looked);
-    return {m.tab & bytes, m.newline & bytes, m.space & bytes, stops != 0 ? lowest(stops) : 64};
+    return {m.tab & bytes, m.newline & bytes, m.space & bytes, ~m.cont & bytes,
+            stops != 0 ? lowest(stops) : 64};
+}
+
+template <typename level> textlib_line_chunk look_line(const char *at, const char *end) {
+    unsigned looked;
+    const chunk_masks m = classify_at<level>(at, end, &looked);
+    unsigned whole = looked;
+    const std::uint64_t refused = not_plain(m, &whole) | ~below(whole);
+    const unsigned plain = refused != 0 ? lowest(refused) : 64;
+    const std::uint64_t bytes = below(plain);
+    const std::uint64_t separators = (m.space | m.newline) & bytes;
+    const std::uint64_t blanks = m.tab | m.space | m.newline;
+    std::uint64_t stops = (m.tab | (separators & (blanks >> 1))) & bytes;
+    unsigned usable = plain;
+    if (plain != 0 && ((separators >> (plain - 1)) & 1) != 0) {
+        // What follows the last separator: past the chunk, or a sequence that the chunk cuts,
+        // the next look tells, starting at the separator; else it is not plain, or the end.
+        if (plain == whole && at + whole < end)
+            usable = plain - 1;
+        else
+            stops |= std::uint64_t{1} << (plain - 1);
+    }
+    return {at, usable, ~m.cont & bytes, separators, m.newline & bytes, stops};
+}
+
+template <typename level>
+textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const char *end,
+                              std::uint64_t column, std::uint64_t limit) {
+    textlib_line line = {p, column, p, column, {0, 0}};
+    __extension__ typedef unsigned __int128 offsets;
+    offsets newlines = 0;
+    const char *c = p;
+    while (c < end) {
+        if (chunk->at == nullptr || c < chunk->at || c >= chunk->at + chunk->usable) {
+            *chunk = look_line<level>(c, end);
+            if (chunk->usable == 0) break;
+        }
+        const auto from = static_cast<unsigned>(c - chunk->at);
+        const std::uint64_t window = below(chunk->usable) & ~below(from);
+        const std::uint64_t stops = chunk->stops & window;
+        const unsigned to = stops != 0 ? lowest(stops) : chunk->usable;
+        const std::uint64_t passing = window & below(to);
+        const std::uint64_t runes = chunk->starts & passing;
+        const auto n = static_cast<std::uint64_t>(level::popcount(runes));
+        // Up to the rune past the limit when it is here: a separator there ends the line's last
+        // word.
+        const bool full = n > limit - column;
+        const unsigned over = full ? select_bit<level>(runes, limit - column) : to;
+        const std::uint64_t separators = chunk->separators & passing & below(over + 1);
+        if (separators != 0) {
+            const unsigned last = highest(separators);
+            line.words_end = chunk->at + last;
+            line.words_column =
+                column + static_cast<std::uint64_t>(level::popcount(runes & below(last)));
+        }
+        const auto offset = static_cast<std::size_t>(c - p);
+        if (offset < 128) newlines |= offsets{(chunk->newlines & passing) >> from} << offset;
+        if (full) {
+            column = limit;
+            c = chunk->at + over;
+            break;
+        }
+        column += n;
+        c = chunk->at + to;
+        if (to < chunk->usable) {
+            // At a blank.
+            line.words_end = c;
+            line.words_column = column;
+            break;
+        }
+    }
+    line.q = c;
+    line.column = column;
+    const auto words = static_cast<std::size_t>(line.words_end - p);
+    if (words < 128) newlines &= (offsets{1} << words) - 1;
+    line.newlines[0] = static_cast<std::uint64_t>(newlines);
+    line.newlines[1] = static_cast<std::uint64_t>(newlines >> 64);
+    return line;
 }
 
 // A level's table of the kernel's operations.
 template <typename level> constexpr textlib_kernel kernel_of() {
-    return {skip_chunks<level>, count_chunks<level>, rune_starts_chunks<level>, look_chunks<level>,
-            textlib_write_lone_runes_scalar};
+    return {skip_chunks<level>,
+            count_chunks<level>,
+            rune_starts_chunks<level>,
+            look_chunks<level>,
+            textlib_write_lone_runes_scalar,
+            scan_line_chunks<level>};
 }
 
 } // namespace

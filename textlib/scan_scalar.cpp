@@ -57,7 +57,7 @@ const char *skip_scalar(const char *p, const char *end, unsigned stops, std::uin
     for (int width; p < end && (width = plain_width(p, end)) != 0; p += width) {
         if (stops_at(p, end, stops)) break;
         if (column == nullptr) continue;
-        if (*p == '\n' && (stops & TEXTLIB_NEWLINE_TAKES_COLUMN) == 0) {
+        if (*p == '\n') {
             *column = 0;
         } else {
             if (*column >= limit) break;
@@ -113,12 +113,13 @@ textlib_runes rune_starts_scalar(const char *p, const char *end) {
 
 textlib_view look_scalar(const char *p, const char *end) {
     const std::ptrdiff_t length = end - p < 64 ? end - p : 64;
-    textlib_view view{0, 0, 0, 0};
+    textlib_view view{0, 0, 0, 0, 0};
     for (std::ptrdiff_t i = 0; i < length; i++) {
         const unsigned b = byte_at(p + i);
         view.tabs |= std::uint64_t{b == '\t'} << i;
         view.newlines |= std::uint64_t{b == '\n'} << i;
         view.spaces |= std::uint64_t{b == ' '} << i;
+        view.starts |= std::uint64_t{!is_continuation(b)} << i;
     }
     // Plain runes that lie wholly within the bytes looked at.
     const char *const limit = p + length;
@@ -128,6 +129,45 @@ textlib_view look_scalar(const char *p, const char *end) {
     // A sequence that limit cuts may still be plain.
     view.plain = static_cast<unsigned>(q - p);
     return view;
+}
+
+bool is_separator(unsigned b) {
+    return b == ' ' || b == '\n';
+}
+
+bool is_blank_or_newline(unsigned b) {
+    return b == '\t' || is_separator(b);
+}
+
+textlib_line scan_line_scalar(textlib_line_chunk *, const char *p, const char *end,
+                              std::uint64_t column, std::uint64_t limit) {
+    textlib_line line = {p, column, p, column, {0, 0}};
+    const char *q = p;
+    for (int width; q < end && (width = plain_width(q, end)) != 0; q += width) {
+        const unsigned b = byte_at(q);
+        if (b == '\t') break;
+        if (is_separator(b)) {
+            const char *const next = q + 1;
+            if (next == end || is_blank_or_newline(byte_at(next)) || plain_width(next, end) == 0)
+                break;
+        }
+        if (column >= limit) break;
+        if (is_separator(b)) {
+            line.words_end = q;
+            line.words_column = column;
+        }
+        column++;
+    }
+    line.q = q;
+    line.column = column;
+    if (q < end && is_blank_or_newline(byte_at(q))) {
+        line.words_end = q;
+        line.words_column = column;
+    }
+    for (const char *at = p; at < line.words_end && at - p < 128; at++) {
+        if (*at == '\n') line.newlines[(at - p) / 64] |= std::uint64_t{1} << ((at - p) % 64);
+    }
+    return line;
 }
 
 // How each byte is written: a byte of a longer rune as itself, a one-byte rune as the codec
@@ -165,4 +205,5 @@ char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::u
 }
 
 constinit const textlib_kernel textlib_kernel_scalar = {
-    skip_scalar, count_scalar, rune_starts_scalar, look_scalar, textlib_write_lone_runes_scalar};
+    skip_scalar,     count_scalar, rune_starts_scalar, look_scalar, textlib_write_lone_runes_scalar,
+    scan_line_scalar};
