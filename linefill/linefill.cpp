@@ -311,7 +311,7 @@ struct fill_state {
     word_place place;
     // Bytes of the word being read that the exact step wrote, not yet placed; room for a
     // fixed-size copy of a rune past the end.
-    char word[128 + U8_MAXBYTES];
+    char word[2 * TEXTLIB_STRETCH_ROOM];
     std::size_t word_used;
     std::uint64_t word_runes;
     textlib_line_chunk chunk; // what the line scan looked at last
@@ -436,17 +436,24 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
         else
             fill_rune(s, r, bytes, n, out);
     };
-    const auto lone = [&step](const char *from, unsigned n) {
-        for (const char *const to = from + n; from < to; from++) {
-            char bytes[U8_MAXBYTES];
-            const unsigned written = textlib_write_lone(bytes, static_cast<unsigned char>(*from));
-            step(textlib_rune_at(from, 1), bytes, written);
-        }
-    };
-    const auto longer = [&step](const char *at, unsigned width) {
+    const auto rune = [&step](const char *at, unsigned width) {
         const rune16 r = textlib_rune_at(at, width);
         char bytes[U8_MAXBYTES];
         step(r, bytes, static_cast<unsigned>(textlib_encode3(bytes, r)));
+    };
+    // Inside a word, runes that need no decoding are held a stretch at a time, runes 0 left out.
+    const auto word_stops = [s] {
+        return s->at == fill_at::in_word
+                   ? TEXTLIB_STOP_TAB | TEXTLIB_STOP_NEWLINE | TEXTLIB_STOP_SPACE
+                   : TEXTLIB_STOP_EVERY;
+    };
+    const auto hold_stretch = [s, out](const textlib_stretch &stretch) {
+        if (sizeof s->word - s->word_used < TEXTLIB_STRETCH_ROOM) place_held_word_bytes(s, out);
+        s->word_used = static_cast<std::size_t>(
+            textlib_write_lone_runes(s->word + s->word_used, stretch.at, stretch.n, stretch.lone,
+                                     stretch.zeros) -
+            s->word);
+        s->word_runes += textlib_bit_count(stretch.starts & ~stretch.zeros);
     };
     s->waiting = false;
     // The bytes that the line scan looked at last may have changed since the last call.
@@ -481,7 +488,7 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
             p++;
             continue;
         }
-        p = textlib_each_rune(p, end, at_eof, &s->waiting, lone, longer);
+        p = textlib_each_stretch(p, end, at_eof, &s->waiting, word_stops, hold_stretch, rune);
     }
     return p;
 }

@@ -47,14 +47,16 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
     add(skipped - p, column, counted - p, c.lines, c.words, c.runes, between);
     if (p == end) return found;
     const textlib_runes r = textlib_rune_starts(p, end);
-    add(r.starts, r.whole, r.plain, r.tabs, r.newlines, r.spaces);
+    add(r.starts, r.whole, r.plain, r.tabs, r.newlines, r.spaces, r.zeros);
     const textlib_view view = textlib_look(p, end);
     add(view.tabs, view.newlines, view.spaces, view.starts, view.plain);
-    // Where the starts and some bits besides say so.
+    // One-byte runes where the starts and some bits besides say so; dropped where the zeros and
+    // some others say so.
     const std::uint64_t lone = r.starts | (line_column * 0x9E3779B97F4A7C15);
+    const std::uint64_t drop = between ? r.zeros | (limit * 0xC2B2AE3D27D4EB4F) : 0;
     char written[128];
     const char *const written_end = textlib_write_lone_runes(
-        written, p, static_cast<unsigned>(std::min<std::ptrdiff_t>(end - p, 64)), lone);
+        written, p, static_cast<unsigned>(std::min<std::ptrdiff_t>(end - p, 64)), lone, drop);
     for (const char *at = written; at < written_end; at++)
         add(static_cast<unsigned char>(*at));
     textlib_line_chunk chunk{};

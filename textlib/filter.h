@@ -146,27 +146,6 @@ inline rune16 textlib_rune_at(const char *p, unsigned width) {
     return static_cast<rune16>(value ^ ((value ^ RUNE_BAD) & (0u - bad)));
 }
 
-// How the codec writes back each rune of one byte: the byte itself, C0 80 for 00 (rune 0), C2 80
-// for a malformed byte. The bytes in the low half, their count in the top byte.
-inline constexpr auto textlib_lone_bytes = [] {
-    std::array<std::uint32_t, 256> written{};
-    for (unsigned b = 0; b < 256; b++) {
-        if (b >= 0x01 && b <= 0x7F)
-            written[b] = b | 1u << 24;
-        else
-            written[b] = (b == 0 ? 0xC0u : 0xC2u) | 0x80u << 8 | 2u << 24;
-    }
-    return written;
-}();
-
-// Writes the lone byte b as the codec writes it back; stores two bytes at o, returns the count.
-inline unsigned textlib_write_lone(char *o, unsigned char b) {
-    const std::uint32_t written = textlib_lone_bytes[b];
-    o[0] = static_cast<char>(written);
-    o[1] = static_cast<char>(written >> 8);
-    return written >> 24;
-}
-
 // u8_encode without a branch on the rune: stores three bytes at o, of which the count returned
 // are the rune's.
 inline int textlib_encode3(char *o, unsigned r) {
@@ -359,16 +338,29 @@ inline char *textlib_writer_room(textlib_writer *w, std::size_t n) {
     return w->at;
 }
 
-// The exact step of a tool that writes most runes back as they are. The runes from p that need no
+// The room that the bytes of a stretch may take when written.
+constexpr std::size_t TEXTLIB_STRETCH_ROOM = 2 * 64;
+
+// A stretch of runes that need no decoding: one-byte runes and plain runes, n bytes from at. Bit
+// i of a mask is for at[i], and only bits below n are set.
+struct textlib_stretch {
+    const char *at;
+    unsigned n;
+    std::uint64_t lone;   // one-byte runes
+    std::uint64_t starts; // every rune
+    std::uint64_t newlines, zeros;
+};
+
+// The exact step of a tool that takes most runes as they are. The runes from p that need no
 // decoding (one-byte runes but those that stops() names, and plain runes; by display width, one-
-// byte runes alone) are written at w, a chunk's stretch at a time, and move *column by one each,
-// a newline among them back to 0. Every other rune goes to on_rune(first byte, width), which may
-// change what stops() returns. Stops where plain text is ahead again, after at least one rune;
-// returns where it stopped; *waiting tells that the rune there needs bytes still to come.
-template <typename stops_routine, typename rune_routine>
-const char *textlib_write_runes(const char *p, const char *end, bool at_eof, bool *waiting,
-                                textlib_writer *w, std::uint64_t *column, stops_routine &&stops,
-                                rune_routine &&on_rune) {
+// byte runes alone) go to on_stretch(stretch), a chunk's stretch at a time; every other rune goes
+// to on_rune(first byte, width). Either may change what stops() returns. Stops where plain text
+// is ahead again, after at least one rune; returns where it stopped; *waiting tells that the rune
+// there needs bytes still to come.
+template <typename stops_routine, typename stretch_routine, typename rune_routine>
+const char *textlib_each_stretch(const char *p, const char *end, bool at_eof, bool *waiting,
+                                 stops_routine &&stops, stretch_routine &&on_stretch,
+                                 rune_routine &&on_rune) {
     const auto stretches = [&](const char *chunk_at, const textlib_rune_chunk &chunk) {
         const textlib_runes &runes = chunk.runes;
         const std::uint64_t lone = runes.starts & ~chunk.longer;
@@ -380,16 +372,10 @@ const char *textlib_write_runes(const char *p, const char *end, bool at_eof, boo
             const unsigned next = special != 0 ? textlib_lowest(special) : 64;
             const unsigned to = next < chunk.stop ? next : chunk.stop;
             if (to > at) {
-                w->at = textlib_write_lone_runes(textlib_writer_room(w, 2 * 64), chunk_at + at,
-                                                 to - at, lone >> at);
-                const std::uint64_t passed = runes.starts & textlib_below(to) & ahead;
-                const std::uint64_t lines = runes.newlines & passed;
-                if (lines != 0) {
-                    const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(lines));
-                    *column = textlib_bit_count(passed & ~textlib_below(last + 1));
-                } else {
-                    *column += textlib_bit_count(passed);
-                }
+                const std::uint64_t bytes = textlib_below(to - at);
+                on_stretch(textlib_stretch{
+                    chunk_at + at, to - at, (lone >> at) & bytes, (runes.starts >> at) & bytes,
+                    (runes.newlines >> at) & bytes, (runes.zeros >> at) & bytes});
                 at = to;
                 if (at == chunk.stop) break;
             }
@@ -399,6 +385,25 @@ const char *textlib_write_runes(const char *p, const char *end, bool at_eof, boo
         }
     };
     return textlib_each_chunk(p, end, at_eof, waiting, stretches, on_rune);
+}
+
+// textlib_each_stretch for a tool that writes the stretches as they are, at w, each rune moving
+// *column by one, a newline back to 0.
+template <typename stops_routine, typename rune_routine>
+const char *textlib_write_runes(const char *p, const char *end, bool at_eof, bool *waiting,
+                                textlib_writer *w, std::uint64_t *column, stops_routine &&stops,
+                                rune_routine &&on_rune) {
+    const auto write = [w, column](const textlib_stretch &stretch) {
+        w->at = textlib_write_lone_runes(textlib_writer_room(w, TEXTLIB_STRETCH_ROOM), stretch.at,
+                                         stretch.n, stretch.lone, 0);
+        if (stretch.newlines != 0) {
+            const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(stretch.newlines));
+            *column = textlib_bit_count(stretch.starts & ~textlib_below(last + 1));
+        } else {
+            *column += textlib_bit_count(stretch.starts);
+        }
+    };
+    return textlib_each_stretch(p, end, at_eof, waiting, stops, write, on_rune);
 }
 
 // Copies of at most this many bytes are made at that fixed size, without a library call.

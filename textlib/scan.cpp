@@ -84,8 +84,9 @@ textlib_view textlib_look(const char *p, const char *end) {
     return kernel().look(p, end);
 }
 
-char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t lone) {
-    return kernel().write_lone_runes(o, p, n, lone);
+char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t lone,
+                               std::uint64_t drop) {
+    return kernel().write_lone_runes(o, p, n, lone, drop);
 }
 
 textlib_line textlib_scan_line(textlib_line_chunk *chunk, const char *p, const char *end,

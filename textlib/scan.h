@@ -59,6 +59,7 @@ struct textlib_runes {
     std::uint64_t starts;                 // where runes start
     std::uint64_t plain;                  // the starts of the plain runes
     std::uint64_t tabs, newlines, spaces; // bytes 09, 0A and 20
+    std::uint64_t zeros;                  // bytes 00
     // How many of those bytes belong to runes that lie wholly among them: all but a sequence
     // that the 64 bytes, or end, may cut short. The masks hold these bytes alone.
     unsigned whole;
@@ -108,11 +109,14 @@ textlib_line textlib_scan_line(textlib_line_chunk *chunk, const char *p, const c
                                std::uint64_t column, std::uint64_t limit);
 
 // Writes at o the n bytes at p, n at most 64, as the codec writes back runes of one byte where
-// bit i of lone marks one at p[i] (00 as C0 80, 80-FF as C2 80), and every other byte as it is.
-// Returns the end of what it wrote; o has room for 128 bytes, which it may fill past that end.
-char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t lone);
+// bit i of lone marks one at p[i] (00 as C0 80, 80-FF as C2 80), every other byte as it is, and
+// nothing for the bytes that drop marks. Returns the end of what it wrote; o has room for 128
+// bytes, which it may fill past that end.
+char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t lone,
+                               std::uint64_t drop);
 // The reference, for the levels without an implementation of their own.
-char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t lone);
+char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t lone,
+                                      std::uint64_t drop);
 
 // The set bits of x. The baseline build has no popcount instruction, and the library's would be
 // a call.
@@ -141,7 +145,8 @@ struct textlib_kernel {
                          bool *between_words);
     textlib_runes (*rune_starts)(const char *p, const char *end);
     textlib_view (*look)(const char *p, const char *end);
-    char *(*write_lone_runes)(char *o, const char *p, unsigned n, std::uint64_t lone);
+    char *(*write_lone_runes)(char *o, const char *p, unsigned n, std::uint64_t lone,
+                              std::uint64_t drop);
     textlib_line (*scan_line)(textlib_line_chunk *chunk, const char *p, const char *end,
                               std::uint64_t column, std::uint64_t limit);
 };

@@ -45,14 +45,15 @@ struct avx512_level {
     }
 };
 
-// Half a chunk's one-byte runes at a time: each byte goes to two places, the second of them kept
-// only for a rune written as two bytes, and the kept places are packed together.
+// Half a chunk's bytes at a time: each byte goes to two places, the first kept unless the byte is
+// dropped, the second only for a rune written as two bytes, and the kept places are packed.
 __attribute__((target("avx512vbmi,avx512vbmi2"))) char *
-write_lone_runes_vbmi2(char *o, const char *p, unsigned n, std::uint64_t lone) {
+write_lone_runes_vbmi2(char *o, const char *p, unsigned n, std::uint64_t lone, std::uint64_t drop) {
     const std::uint64_t bytes = below(n);
     const __m512i v = _mm512_maskz_loadu_epi8(bytes, p);
     const std::uint64_t zero = _mm512_cmpeq_epi8_mask(v, _mm512_setzero_si512());
-    const std::uint64_t doubled = lone & bytes & (zero | _mm512_movepi8_mask(v));
+    const std::uint64_t kept = bytes & ~drop;
+    const std::uint64_t doubled = lone & kept & (zero | _mm512_movepi8_mask(v));
     __m512i first = _mm512_mask_mov_epi8(v, doubled, splat(0xC2));
     first = _mm512_mask_mov_epi8(first, doubled & zero, splat(0xC0));
     // Byte k of a half goes to places 2k and 2k + 1.
@@ -68,9 +69,10 @@ write_lone_runes_vbmi2(char *o, const char *p, unsigned n, std::uint64_t lone) {
         const __m512i index = _mm512_add_epi8(low_half, splat(static_cast<int>(half)));
         // The second place of each byte holds 80, the second byte of every rune written as two.
         const __m512i placed = _mm512_mask_permutexvar_epi8(splat(0x80), even, index, first);
-        const std::uint64_t kept = _pdep_u64(bytes >> half, even) | _pdep_u64(doubled >> half, odd);
-        _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(kept, placed));
-        o += __builtin_popcountll(kept);
+        const std::uint64_t places =
+            _pdep_u64(kept >> half, even) | _pdep_u64(doubled >> half, odd);
+        _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(places, placed));
+        o += __builtin_popcountll(places);
     }
     return o;
 }

@@ -23,6 +23,7 @@ struct chunk_masks {
     std::uint64_t refused;
     std::uint64_t blank_lead; // C0 and E0, which may begin an overlong blank or newline
     std::uint64_t never;      // F0-FF, which begin no sequence; only where refused is set
+    std::uint64_t zero;       // 00; only where refused is set
 };
 
 // refused, blank_lead and never from the bytes that a level found to be 00, C0, C1, C2, E0, 80,
@@ -34,6 +35,7 @@ inline void refuse(chunk_masks *m, std::uint64_t zero, std::uint64_t c0, std::ui
     m->refused = zero | c0 | c1 | never | (c2 & (byte80 >> 1)) | (e0 & (low >> 1));
     m->blank_lead = c0 | e0;
     m->never = never;
+    m->zero = zero;
 }
 
 // classify() for a level whose compares give a vector of bytes a bit each, several vectors to a
@@ -281,7 +283,13 @@ template <typename level> textlib_runes rune_starts_chunks(const char *p, const 
     else if (length >= 2 && (lead3 & (last >> 1)) != 0 && (m.cont & last) != 0)
         cut = length - 2;
     const std::uint64_t bytes = below(cut);
-    return {starts & bytes, plain & bytes, m.tab & bytes, m.newline & bytes, m.space & bytes, cut};
+    return {starts & bytes,
+            plain & bytes,
+            m.tab & bytes,
+            m.newline & bytes,
+            m.space & bytes,
+            m.zero & bytes,
+            cut};
 }
 
 template <typename level> textlib_view look_chunks(const char *p, const char *end) {

@@ -84,7 +84,7 @@ const char *count_scalar(const char *p, const char *end, textlib_counts *counts,
 
 textlib_runes rune_starts_scalar(const char *p, const char *end) {
     const std::ptrdiff_t length = end - p < 64 ? end - p : 64;
-    textlib_runes runes{0, 0, 0, 0, 0, 0};
+    textlib_runes runes{0, 0, 0, 0, 0, 0, 0};
     const auto continues = [p, length](std::ptrdiff_t i) {
         return i < length && is_continuation(byte_at(p + i));
     };
@@ -105,6 +105,7 @@ textlib_runes rune_starts_scalar(const char *p, const char *end) {
         if (b0 == '\t') runes.tabs |= bit;
         if (b0 == '\n') runes.newlines |= bit;
         if (b0 == ' ') runes.spaces |= bit;
+        if (b0 == 0) runes.zeros |= bit;
         at += width;
     }
     runes.whole = static_cast<unsigned>(at);
@@ -171,14 +172,15 @@ textlib_line scan_line_scalar(textlib_line_chunk *, const char *p, const char *e
 }
 
 // How each byte is written: a byte of a longer rune as itself, a one-byte rune as the codec
-// writes it. Its bytes, then their count.
+// writes it, a dropped byte not at all. Its bytes, then their count; by byte, then 256 more for
+// a one-byte rune, then 512 more for a dropped byte.
 struct written_byte {
     char bytes[2];
     unsigned char count;
 };
 
 constexpr auto WRITTEN = [] {
-    std::array<written_byte, 512> written{};
+    std::array<written_byte, 1024> written{};
     for (unsigned b = 0; b < 256; b++) {
         written[b] = {{static_cast<char>(b), 0}, 1};
         const bool doubled = b == 0 || b >= 0x80;
@@ -187,6 +189,7 @@ constexpr auto WRITTEN = [] {
                                                          : b),
                              static_cast<char>(0x80)},
                             static_cast<unsigned char>(doubled ? 2 : 1)};
+        written[512 + b] = written[768 + b] = {{0, 0}, 0};
     }
     return written;
 }();
@@ -194,10 +197,11 @@ constexpr auto WRITTEN = [] {
 } // namespace
 
 // No branch on the bytes: in text of bytes at random none would be predictable.
-char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t lone) {
-    for (unsigned i = 0; i < n; i++, lone >>= 1) {
+char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t lone,
+                                      std::uint64_t drop) {
+    for (unsigned i = 0; i < n; i++, lone >>= 1, drop >>= 1) {
         const auto b = static_cast<unsigned char>(p[i]);
-        const written_byte &written = WRITTEN[b | (lone & 1) << 8];
+        const written_byte &written = WRITTEN[b | (lone & 1) << 8 | (drop & 1) << 9];
         std::memcpy(o, written.bytes, 2);
         o += written.count;
     }
