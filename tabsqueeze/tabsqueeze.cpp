@@ -165,12 +165,24 @@ inline bool measured_by_bits(std::uint64_t tabs, unsigned length, std::uint64_t 
     tabs &= run;
     // Tabs that come first are a run of low bits.
     if (textlib_tab_stops != 0 || width < 2 || (tabs & (tabs + 1)) != 0) return false;
-    const std::uint64_t leading = textlib_bit_count(tabs);
+    const auto leading = static_cast<std::uint64_t>(__builtin_ctzll(~tabs));
     const std::uint64_t spaces = length - leading;
     *column = leading * width + spaces;
     // Written as read: tabs, then fewer spaces than reach a stop.
     *as_read = spaces < width;
     return true;
+}
+
+// Whether the runs that begin at starts, each at a line's start, are all tabs alone that end
+// before plain text inside the chunk: with evenly spaced stops, each is then written as read.
+inline bool tabs_alone_as_read(const textlib_view &view, std::uint64_t starts,
+                               std::uint64_t plain) {
+    const std::uint64_t blanks = view.tabs | view.spaces;
+    // Adding a run's first bit carries through the run to the byte after it.
+    const std::uint64_t runs = blanks & ~(blanks + starts);
+    const std::uint64_t after = (blanks + starts) & ~blanks;
+    return textlib_tab_stops == 0 && tab_width >= 2 && (runs & view.spaces) == 0 &&
+           (runs >> 63) == 0 && (after & ~plain) == 0;
 }
 
 // Without -a, from p while the text is plain: the blanks that begin each line are rewritten
@@ -200,6 +212,7 @@ const char *squeeze_line_starts(const char *p, const char *end, squeeze_state *s
                 break;
             }
         }
+        if (tabs_alone_as_read(view, starts, plain)) starts = 0;
         while (starts != 0) {
             const auto at = static_cast<unsigned>(__builtin_ctzll(starts));
             const char *const run = p + at;
