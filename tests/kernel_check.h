@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -54,9 +55,10 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
     // some others say so.
     const std::uint64_t lone = r.starts | (line_column * 0x9E3779B97F4A7C15);
     const std::uint64_t drop = between ? r.zeros | (limit * 0xC2B2AE3D27D4EB4F) : 0;
-    char written[128];
-    const char *const written_end = textlib_write_lone_runes(
-        written, p, static_cast<unsigned>(std::min<std::ptrdiff_t>(end - p, 64)), lone, drop);
+    const auto n = static_cast<unsigned>(std::min<std::ptrdiff_t>(end - p, 64));
+    char bytes[64] = {}, written[128];
+    std::memcpy(bytes, p, n);
+    const char *const written_end = textlib_write_lone_runes(written, bytes, n, lone, drop);
     for (const char *at = written; at < written_end; at++)
         add(static_cast<unsigned char>(*at));
     textlib_line_chunk chunk{};

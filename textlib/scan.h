@@ -111,7 +111,7 @@ textlib_line textlib_scan_line(textlib_line_chunk *chunk, const char *p, const c
 // Writes at o the n bytes at p, n at most 64, as the codec writes back runes of one byte where
 // bit i of lone marks one at p[i] (00 as C0 80, 80-FF as C2 80), every other byte as it is, and
 // nothing for the bytes that drop marks. Returns the end of what it wrote; o has room for 128
-// bytes, which it may fill past that end.
+// bytes, which it may fill past that end, and it may read all 64 bytes at p.
 char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t lone,
                                std::uint64_t drop);
 // The reference, for the levels without an implementation of their own.

@@ -77,13 +77,8 @@ write_lone_runes_vbmi2(char *o, const char *p, unsigned n, std::uint64_t lone, s
     return o;
 }
 
-constexpr textlib_kernel kernel_with_vbmi2() {
-    textlib_kernel kernel = kernel_of<avx512_level>();
-    kernel.write_lone_runes = write_lone_runes_vbmi2;
-    return kernel;
-}
-
 } // namespace
 
 constinit const textlib_kernel textlib_kernel_avx512 = kernel_of<avx512_level>();
-constinit const textlib_kernel textlib_kernel_avx512vbmi2 = kernel_with_vbmi2();
+constinit const textlib_kernel textlib_kernel_avx512vbmi2 =
+    kernel_of<avx512_level>(write_lone_runes_vbmi2);

@@ -379,13 +379,18 @@ textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const ch
     return line;
 }
 
-// A level's table of the kernel's operations.
-template <typename level> constexpr textlib_kernel kernel_of() {
+// A level's table of the kernel's operations, with its own writer of one-byte runes where it has
+// one.
+using write_routine = char *(*)(char *o, const char *p, unsigned n, std::uint64_t lone,
+                                std::uint64_t drop);
+
+template <typename level>
+constexpr textlib_kernel kernel_of(write_routine write = textlib_write_lone_runes_scalar) {
     return {skip_chunks<level>,
             count_chunks<level>,
             rune_starts_chunks<level>,
             look_chunks<level>,
-            textlib_write_lone_runes_scalar,
+            write,
             scan_line_chunks<level>};
 }
 
