@@ -1,10 +1,12 @@
-// The scanning kernel alone, at every level this machine runs, on prose-like and CJK-like blocks
-// of 128 KiB: a skip for tabs with columns counted (expand's scan) and a count of lines, words
-// and runes (tally's). Bytes per second is the figure to read.
+// The scanning kernel alone, at every level this machine runs, on blocks of 128 KiB: on prose-like
+// and CJK-like text a skip for tabs with columns counted (expand's scan) and a count of lines,
+// words and runes (tally's); on bytes at random the writer of one-byte runes (the exact step's);
+// on prose the scan of 70-column lines (linefill's). Bytes per second is the figure to read.
 #include "scan.h"
 
 #include <benchmark/benchmark.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -24,12 +26,65 @@ std::string make_block(bool cjk) {
     return text;
 }
 
-void run_level(benchmark::State &state, textlib_level level, bool cjk, bool count) {
+// Bytes at random, as the one-byte runes that the writer is given: every byte that starts a rune
+// of its own.
+std::string random_block() {
+    std::string text(BLOCK, '\0');
+    std::uint64_t x = 88172645463325252;
+    for (char &byte : text) {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        byte = static_cast<char>(x);
+    }
+    return text;
+}
+
+bool use_level(benchmark::State &state, textlib_level level) {
     if (!textlib_level_supported(level)) {
         state.SkipWithError("level not supported here");
-        return;
+        return false;
     }
     textlib_force_level(level);
+    return true;
+}
+
+// The writer of one-byte runes on bytes at random, 64 at a time.
+void run_writer(benchmark::State &state, textlib_level level) {
+    if (!use_level(state, level)) return;
+    const std::string text = random_block();
+    std::vector<std::uint64_t> lone;
+    for (std::size_t at = 0; at < text.size(); at += 64) {
+        const textlib_runes runes =
+            textlib_rune_starts(text.data() + at, text.data() + text.size());
+        lone.push_back(runes.starts & (runes.starts >> 1 | std::uint64_t{1} << 63));
+    }
+    static char written[2 * BLOCK + 128];
+    for (auto _ : state) {
+        char *o = written;
+        for (std::size_t at = 0; at < text.size(); at += 64)
+            o = textlib_write_lone_runes(o, text.data() + at, 64, lone[at / 64], 0);
+        benchmark::DoNotOptimize(o);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+// The line scan of linefill on prose, 70 columns a line.
+void run_lines(benchmark::State &state, textlib_level level) {
+    if (!use_level(state, level)) return;
+    const std::string text = make_block(false);
+    const char *const end = text.data() + text.size();
+    for (auto _ : state) {
+        textlib_line_chunk chunk{};
+        for (const char *p = text.data(); p < end;) {
+            const textlib_line line = textlib_scan_line(&chunk, p, end, 0, 70);
+            p = line.words_end > p ? line.words_end + 1 : line.q > p ? line.q : line.q + 1;
+        }
+        benchmark::DoNotOptimize(chunk);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void run_level(benchmark::State &state, textlib_level level, bool cjk, bool count) {
+    if (!use_level(state, level)) return;
     const std::string text = make_block(cjk);
     const char *const end = text.data() + text.size();
     for (auto _ : state) {
@@ -60,6 +115,11 @@ void register_all() {
                 });
             }
         }
+        const std::string name = textlib_level_name(level);
+        benchmark::RegisterBenchmark(("write/random/" + name).c_str(),
+                                     [=](benchmark::State &state) { run_writer(state, level); });
+        benchmark::RegisterBenchmark(("lines/prose/" + name).c_str(),
+                                     [=](benchmark::State &state) { run_lines(state, level); });
     }
 }
 

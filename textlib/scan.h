@@ -117,6 +117,11 @@ char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t
 // The reference, for the levels without an implementation of their own.
 char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t lone,
                                       std::uint64_t drop);
+#if defined(__x86_64__)
+// The AVX2 level's, which AVX-512BW without byte compression uses too.
+char *textlib_write_lone_runes_avx2(char *o, const char *p, unsigned n, std::uint64_t lone,
+                                    std::uint64_t drop);
+#endif
 
 // The set bits of x. The baseline build has no popcount instruction, and the library's would be
 // a call.

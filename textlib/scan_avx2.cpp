@@ -73,11 +73,13 @@ inline __m128i bytes_of_bits(unsigned bits) {
     return _mm_cmpeq_epi8(_mm_and_si128(spread, bit), bit);
 }
 
+} // namespace
+
 // Sixteen bytes at a time: the leads of the runes written as two put in place, then each group of
-// eight spread by its pattern, or where bytes are dropped or past n, each byte paired with an 80
-// and each group of four pairs packed by its pattern.
-char *write_lone_runes_avx2(char *o, const char *p, unsigned n, std::uint64_t lone,
-                            std::uint64_t drop) {
+// eight spread by its pattern; or, where bytes are dropped, each byte paired with an 80 and each
+// group of four pairs packed by its pattern.
+char *textlib_write_lone_runes_avx2(char *o, const char *p, unsigned n, std::uint64_t lone,
+                                    std::uint64_t drop) {
     const __m128i zero = _mm_setzero_si128(), eighty = _mm_set1_epi8(static_cast<char>(0x80));
     const __m128i second_half = _mm_set1_epi8(8);
     for (unsigned i = 0; i < n; i += 16) {
@@ -122,6 +124,5 @@ char *write_lone_runes_avx2(char *o, const char *p, unsigned n, std::uint64_t lo
     return o;
 }
 
-} // namespace
-
-constinit const textlib_kernel textlib_kernel_avx2 = kernel_of<avx2_level>(write_lone_runes_avx2);
+constinit const textlib_kernel textlib_kernel_avx2 =
+    kernel_of<avx2_level>(textlib_write_lone_runes_avx2);

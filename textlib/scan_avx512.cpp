@@ -79,6 +79,7 @@ write_lone_runes_vbmi2(char *o, const char *p, unsigned n, std::uint64_t lone, s
 
 } // namespace
 
-constinit const textlib_kernel textlib_kernel_avx512 = kernel_of<avx512_level>();
+constinit const textlib_kernel textlib_kernel_avx512 =
+    kernel_of<avx512_level>(textlib_write_lone_runes_avx2);
 constinit const textlib_kernel textlib_kernel_avx512vbmi2 =
     kernel_of<avx512_level>(write_lone_runes_vbmi2);
