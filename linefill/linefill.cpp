@@ -450,7 +450,7 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
     const auto hold_stretch = [s, out](const textlib_stretch &stretch) {
         if (sizeof s->word - s->word_used < TEXTLIB_STRETCH_ROOM) place_held_word_bytes(s, out);
         s->word_used = static_cast<std::size_t>(
-            textlib_write_lone_runes(s->word + s->word_used, stretch.at, stretch.n, stretch.lone,
+            textlib_write_lone_runes(s->word + s->word_used, stretch.at, stretch.n, stretch.doubled,
                                      stretch.zeros) -
             s->word);
         s->word_runes += textlib_bit_count(stretch.starts & ~stretch.zeros);

@@ -51,14 +51,18 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
     add(r.starts, r.whole, r.plain, r.tabs, r.newlines, r.spaces, r.zeros);
     const textlib_view view = textlib_look(p, end);
     add(view.tabs, view.newlines, view.spaces, view.starts, view.plain);
-    // One-byte runes where the starts and some bits besides say so; dropped where the zeros and
-    // some others say so.
-    const std::uint64_t lone = r.starts | (line_column * 0x9E3779B97F4A7C15);
-    const std::uint64_t drop = between ? r.zeros | (limit * 0xC2B2AE3D27D4EB4F) : 0;
+    // Bytes 00 and 80-FF written as two where the starts and some bits besides say so; dropped
+    // where the zeros and some others say so.
     const auto n = static_cast<unsigned>(std::min<std::ptrdiff_t>(end - p, 64));
+    std::uint64_t doubled = r.starts | (line_column * 0x9E3779B97F4A7C15);
+    for (unsigned i = 0; i < n; i++) {
+        const auto b = static_cast<unsigned char>(p[i]);
+        if (b != 0 && b < 0x80) doubled &= ~(std::uint64_t{1} << i);
+    }
+    const std::uint64_t drop = between ? r.zeros | (limit * 0xC2B2AE3D27D4EB4F) : 0;
     char bytes[64] = {}, written[128];
     std::memcpy(bytes, p, n);
-    const char *const written_end = textlib_write_lone_runes(written, bytes, n, lone, drop);
+    const char *const written_end = textlib_write_lone_runes(written, bytes, n, doubled, drop);
     for (const char *at = written; at < written_end; at++)
         add(static_cast<unsigned char>(*at));
     textlib_line_chunk chunk{};

@@ -346,8 +346,8 @@ constexpr std::size_t TEXTLIB_STRETCH_ROOM = 2 * 64;
 struct textlib_stretch {
     const char *at;
     unsigned n;
-    std::uint64_t lone;   // one-byte runes
-    std::uint64_t starts; // every rune
+    std::uint64_t doubled; // one-byte runes that are not plain, written as two bytes
+    std::uint64_t starts;  // every rune
     std::uint64_t newlines, zeros;
 };
 
@@ -363,7 +363,7 @@ const char *textlib_each_stretch(const char *p, const char *end, bool at_eof, bo
                                  rune_routine &&on_rune) {
     const auto stretches = [&](const char *chunk_at, const textlib_rune_chunk &chunk) {
         const textlib_runes &runes = chunk.runes;
-        const std::uint64_t lone = runes.starts & ~chunk.longer;
+        const std::uint64_t doubled = runes.starts & ~chunk.longer & ~runes.plain;
         const std::uint64_t decoded =
             chunk.longer & (display_width ? ~std::uint64_t{0} : ~runes.plain);
         for (unsigned at = 0; at < chunk.stop;) {
@@ -374,7 +374,7 @@ const char *textlib_each_stretch(const char *p, const char *end, bool at_eof, bo
             if (to > at) {
                 const std::uint64_t bytes = textlib_below(to - at);
                 on_stretch(textlib_stretch{
-                    chunk_at + at, to - at, (lone >> at) & bytes, (runes.starts >> at) & bytes,
+                    chunk_at + at, to - at, (doubled >> at) & bytes, (runes.starts >> at) & bytes,
                     (runes.newlines >> at) & bytes, (runes.zeros >> at) & bytes});
                 at = to;
                 if (at == chunk.stop) break;
@@ -395,7 +395,7 @@ const char *textlib_write_runes(const char *p, const char *end, bool at_eof, boo
                                 rune_routine &&on_rune) {
     const auto write = [w, column](const textlib_stretch &stretch) {
         w->at = textlib_write_lone_runes(textlib_writer_room(w, TEXTLIB_STRETCH_ROOM), stretch.at,
-                                         stretch.n, stretch.lone, 0);
+                                         stretch.n, stretch.doubled, 0);
         if (stretch.newlines != 0) {
             const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(stretch.newlines));
             *column = textlib_bit_count(stretch.starts & ~textlib_below(last + 1));

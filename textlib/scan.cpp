@@ -84,9 +84,9 @@ textlib_view textlib_look(const char *p, const char *end) {
     return kernel().look(p, end);
 }
 
-char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t lone,
+char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t doubled,
                                std::uint64_t drop) {
-    return kernel().write_lone_runes(o, p, n, lone, drop);
+    return kernel().write_lone_runes(o, p, n, doubled, drop);
 }
 
 textlib_line textlib_scan_line(textlib_line_chunk *chunk, const char *p, const char *end,

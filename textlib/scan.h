@@ -108,18 +108,19 @@ struct textlib_line {
 textlib_line textlib_scan_line(textlib_line_chunk *chunk, const char *p, const char *end,
                                std::uint64_t column, std::uint64_t limit);
 
-// Writes at o the n bytes at p, n at most 64, as the codec writes back runes of one byte where
-// bit i of lone marks one at p[i] (00 as C0 80, 80-FF as C2 80), every other byte as it is, and
-// nothing for the bytes that drop marks. Returns the end of what it wrote; o has room for 128
-// bytes, which it may fill past that end, and it may read all 64 bytes at p.
-char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t lone,
+// Writes at o the n bytes at p, n at most 64, as the codec writes runes back: where bit i of
+// doubled marks a rune of one byte at p[i] that is not plain, as two bytes (00 as C0 80, 80-FF as
+// C2 80); nothing where drop marks one; else the byte as it is. Returns o plus n, less the bytes
+// dropped, plus those doubled: a sum of the masks alone, which does not wait for the bytes. o has
+// room for 128 bytes, which it may fill past that end, and it may read all 64 bytes at p.
+char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t doubled,
                                std::uint64_t drop);
 // The reference, for the levels without an implementation of their own.
-char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t lone,
+char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t doubled,
                                       std::uint64_t drop);
 #if defined(__x86_64__)
 // The AVX2 level's, which AVX-512BW without byte compression uses too.
-char *textlib_write_lone_runes_avx2(char *o, const char *p, unsigned n, std::uint64_t lone,
+char *textlib_write_lone_runes_avx2(char *o, const char *p, unsigned n, std::uint64_t doubled,
                                     std::uint64_t drop);
 #endif
 
@@ -150,7 +151,7 @@ struct textlib_kernel {
                          bool *between_words);
     textlib_runes (*rune_starts)(const char *p, const char *end);
     textlib_view (*look)(const char *p, const char *end);
-    char *(*write_lone_runes)(char *o, const char *p, unsigned n, std::uint64_t lone,
+    char *(*write_lone_runes)(char *o, const char *p, unsigned n, std::uint64_t doubled,
                               std::uint64_t drop);
     textlib_line (*scan_line)(textlib_line_chunk *chunk, const char *p, const char *end,
                               std::uint64_t column, std::uint64_t limit);

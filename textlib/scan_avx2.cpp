@@ -78,22 +78,19 @@ inline __m128i bytes_of_bits(unsigned bits) {
 // Sixteen bytes at a time: the leads of the runes written as two put in place, then each group of
 // eight spread by its pattern; or, where bytes are dropped, each byte paired with an 80 and each
 // group of four pairs packed by its pattern.
-char *textlib_write_lone_runes_avx2(char *o, const char *p, unsigned n, std::uint64_t lone,
+char *textlib_write_lone_runes_avx2(char *o, const char *p, unsigned n, std::uint64_t doubled,
                                     std::uint64_t drop) {
     const __m128i zero = _mm_setzero_si128(), eighty = _mm_set1_epi8(static_cast<char>(0x80));
     const __m128i second_half = _mm_set1_epi8(8);
     for (unsigned i = 0; i < n; i += 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
         const __m128i zeros = _mm_cmpeq_epi8(x, zero);
-        const __m128i doubled =
-            _mm_and_si128(bytes_of_bits(static_cast<unsigned>(lone >> i) & 0xFFFF),
-                          _mm_or_si128(zeros, _mm_cmplt_epi8(x, zero)));
-        const __m128i lead = _mm_blendv_epi8(_mm_set1_epi8(static_cast<char>(0xC2)),
-                                             _mm_set1_epi8(static_cast<char>(0xC0)), zeros);
-        const __m128i first = _mm_blendv_epi8(x, lead, doubled);
         const unsigned bytes = n - i < 16 ? n - i : 16;
         const unsigned written = static_cast<unsigned>(~(drop >> i)) & ((1u << bytes) - 1);
-        const unsigned twice = static_cast<unsigned>(_mm_movemask_epi8(doubled)) & written;
+        const unsigned twice = static_cast<unsigned>(doubled >> i) & written;
+        const __m128i lead = _mm_blendv_epi8(_mm_set1_epi8(static_cast<char>(0xC2)),
+                                             _mm_set1_epi8(static_cast<char>(0xC0)), zeros);
+        const __m128i first = _mm_blendv_epi8(x, lead, bytes_of_bits(twice));
         if (written == (1u << bytes) - 1) {
             // None dropped: eight bytes a group.
             const __m128i groups[2] = {_mm_unpacklo_epi64(first, eighty),

@@ -48,12 +48,13 @@ struct avx512_level {
 // Half a chunk's bytes at a time: each byte goes to two places, the first kept unless the byte is
 // dropped, the second only for a rune written as two bytes, and the kept places are packed.
 __attribute__((target("avx512vbmi,avx512vbmi2"))) char *
-write_lone_runes_vbmi2(char *o, const char *p, unsigned n, std::uint64_t lone, std::uint64_t drop) {
+write_lone_runes_vbmi2(char *o, const char *p, unsigned n, std::uint64_t doubled,
+                       std::uint64_t drop) {
     const std::uint64_t bytes = below(n);
     const __m512i v = _mm512_maskz_loadu_epi8(bytes, p);
     const std::uint64_t zero = _mm512_cmpeq_epi8_mask(v, _mm512_setzero_si512());
     const std::uint64_t kept = bytes & ~drop;
-    const std::uint64_t doubled = lone & kept & (zero | _mm512_movepi8_mask(v));
+    doubled &= kept;
     __m512i first = _mm512_mask_mov_epi8(v, doubled, splat(0xC2));
     first = _mm512_mask_mov_epi8(first, doubled & zero, splat(0xC0));
     // Byte k of a half goes to places 2k and 2k + 1.

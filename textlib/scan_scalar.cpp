@@ -171,9 +171,9 @@ textlib_line scan_line_scalar(textlib_line_chunk *, const char *p, const char *e
     return line;
 }
 
-// How each byte is written: a byte of a longer rune as itself, a one-byte rune as the codec
-// writes it, a dropped byte not at all. Its bytes, then their count; by byte, then 256 more for
-// a one-byte rune, then 512 more for a dropped byte.
+// How each byte is written: as itself; doubled, as a lead C0 (for 00) or C2, then 80; dropped,
+// not at all. Its bytes, then their count; by byte, then 256 more when doubled, 512 more when
+// dropped.
 struct written_byte {
     char bytes[2];
     unsigned char count;
@@ -183,12 +183,7 @@ constexpr auto WRITTEN = [] {
     std::array<written_byte, 1024> written{};
     for (unsigned b = 0; b < 256; b++) {
         written[b] = {{static_cast<char>(b), 0}, 1};
-        const bool doubled = b == 0 || b >= 0x80;
-        written[256 + b] = {{static_cast<char>(b == 0    ? 0xC0
-                                               : doubled ? 0xC2
-                                                         : b),
-                             static_cast<char>(0x80)},
-                            static_cast<unsigned char>(doubled ? 2 : 1)};
+        written[256 + b] = {{static_cast<char>(b == 0 ? 0xC0 : 0xC2), static_cast<char>(0x80)}, 2};
         written[512 + b] = written[768 + b] = {{0, 0}, 0};
     }
     return written;
@@ -197,11 +192,11 @@ constexpr auto WRITTEN = [] {
 } // namespace
 
 // No branch on the bytes: in text of bytes at random none would be predictable.
-char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t lone,
+char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t doubled,
                                       std::uint64_t drop) {
-    for (unsigned i = 0; i < n; i++, lone >>= 1, drop >>= 1) {
+    for (unsigned i = 0; i < n; i++, doubled >>= 1, drop >>= 1) {
         const auto b = static_cast<unsigned char>(p[i]);
-        const written_byte &written = WRITTEN[b | (lone & 1) << 8 | (drop & 1) << 9];
+        const written_byte &written = WRITTEN[b | (doubled & 1) << 8 | (drop & 1) << 9];
         std::memcpy(o, written.bytes, 2);
         o += written.count;
     }
