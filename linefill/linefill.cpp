@@ -451,7 +451,7 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
         if (sizeof s->word - s->word_used < TEXTLIB_STRETCH_ROOM) place_held_word_bytes(s, out);
         s->word_used = static_cast<std::size_t>(
             textlib_write_lone_runes(s->word + s->word_used, stretch.at, stretch.n, stretch.doubled,
-                                     stretch.zeros) -
+                                     stretch.zeros | stretch.dropped) -
             s->word);
         s->word_runes += textlib_bit_count(stretch.starts & ~stretch.zeros);
     };

@@ -48,7 +48,7 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
     add(skipped - p, column, counted - p, c.lines, c.words, c.runes, between);
     if (p == end) return found;
     const textlib_runes r = textlib_rune_starts(p, end);
-    add(r.starts, r.whole, r.plain, r.tabs, r.newlines, r.spaces, r.zeros);
+    add(r.starts, r.whole, r.plain, r.tabs, r.newlines, r.spaces, r.zeros, r.cut_short);
     const textlib_view view = textlib_look(p, end);
     add(view.tabs, view.newlines, view.spaces, view.starts, view.plain);
     // Bytes 00 and 80-FF written as two where the starts and some bits besides say so; dropped

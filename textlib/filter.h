@@ -346,26 +346,31 @@ constexpr std::size_t TEXTLIB_STRETCH_ROOM = 2 * 64;
 struct textlib_stretch {
     const char *at;
     unsigned n;
-    std::uint64_t doubled; // one-byte runes that are not plain, written as two bytes
-    std::uint64_t starts;  // every rune
+    // Runes written as two bytes: one-byte runes that are not plain, and malformed runes of two
+    // bytes, whose second byte is dropped.
+    std::uint64_t doubled, dropped;
+    std::uint64_t starts; // every rune
     std::uint64_t newlines, zeros;
 };
 
 // The exact step of a tool that takes most runes as they are. The runes from p that need no
-// decoding (one-byte runes but those that stops() names, and plain runes; by display width, one-
-// byte runes alone) go to on_stretch(stretch), a chunk's stretch at a time; every other rune goes
-// to on_rune(first byte, width). Either may change what stops() returns. Stops where plain text
-// is ahead again, after at least one rune; returns where it stopped; *waiting tells that the rune
-// there needs bytes still to come.
+// decoding (one-byte runes but those that stops() names, plain runes, and malformed runes of two
+// bytes; by display width, no plain runes of more than one byte) go to on_stretch(stretch), a
+// chunk's stretch at a time; every other rune goes to on_rune(first byte, width). Either may
+// change what stops() returns. Stops where plain text is ahead again, after at least one rune;
+// returns where it stopped; *waiting tells that the rune there needs bytes still to come.
 template <typename stops_routine, typename stretch_routine, typename rune_routine>
 const char *textlib_each_stretch(const char *p, const char *end, bool at_eof, bool *waiting,
                                  stops_routine &&stops, stretch_routine &&on_stretch,
                                  rune_routine &&on_rune) {
     const auto stretches = [&](const char *chunk_at, const textlib_rune_chunk &chunk) {
         const textlib_runes &runes = chunk.runes;
-        const std::uint64_t doubled = runes.starts & ~chunk.longer & ~runes.plain;
+        // A malformed rune of two bytes is written as C2 80, as a one-byte one of 80-FF is.
+        const std::uint64_t doubled =
+            (runes.starts & ~chunk.longer & ~runes.plain) | runes.cut_short;
+        const std::uint64_t dropped = runes.cut_short << 1;
         const std::uint64_t decoded =
-            chunk.longer & (display_width ? ~std::uint64_t{0} : ~runes.plain);
+            chunk.longer & ~runes.cut_short & (display_width ? ~std::uint64_t{0} : ~runes.plain);
         for (unsigned at = 0; at < chunk.stop;) {
             const std::uint64_t ahead = ~textlib_below(at);
             const std::uint64_t special = (decoded | textlib_stop_bytes(runes, stops())) & ahead;
@@ -373,9 +378,12 @@ const char *textlib_each_stretch(const char *p, const char *end, bool at_eof, bo
             const unsigned to = next < chunk.stop ? next : chunk.stop;
             if (to > at) {
                 const std::uint64_t bytes = textlib_below(to - at);
-                on_stretch(textlib_stretch{
-                    chunk_at + at, to - at, (doubled >> at) & bytes, (runes.starts >> at) & bytes,
-                    (runes.newlines >> at) & bytes, (runes.zeros >> at) & bytes});
+                const auto from_at = [at, bytes](std::uint64_t mask) {
+                    return (mask >> at) & bytes;
+                };
+                on_stretch(textlib_stretch{chunk_at + at, to - at, from_at(doubled),
+                                           from_at(dropped), from_at(runes.starts),
+                                           from_at(runes.newlines), from_at(runes.zeros)});
                 at = to;
                 if (at == chunk.stop) break;
             }
@@ -395,7 +403,7 @@ const char *textlib_write_runes(const char *p, const char *end, bool at_eof, boo
                                 rune_routine &&on_rune) {
     const auto write = [w, column](const textlib_stretch &stretch) {
         w->at = textlib_write_lone_runes(textlib_writer_room(w, TEXTLIB_STRETCH_ROOM), stretch.at,
-                                         stretch.n, stretch.doubled, 0);
+                                         stretch.n, stretch.doubled, stretch.dropped);
         if (stretch.newlines != 0) {
             const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(stretch.newlines));
             *column = textlib_bit_count(stretch.starts & ~textlib_below(last + 1));

@@ -60,6 +60,8 @@ struct textlib_runes {
     std::uint64_t plain;                  // the starts of the plain runes
     std::uint64_t tabs, newlines, spaces; // bytes 09, 0A and 20
     std::uint64_t zeros;                  // bytes 00
+    // The starts of malformed runes of two bytes: a three-byte lead and one continuation byte.
+    std::uint64_t cut_short;
     // How many of those bytes belong to runes that lie wholly among them: all but a sequence
     // that the 64 bytes, or end, may cut short. The masks hold these bytes alone.
     unsigned whole;

@@ -276,20 +276,21 @@ template <typename level> textlib_runes rune_starts_chunks(const char *p, const 
     const std::uint64_t whole_lead = ((lead & ~lead3) & cont1) | (lead3 & cont1 & cont2);
     const std::uint64_t plain = starts & ~m.refused & ((~m.cont & ~m.lead) | whole_lead);
     // A sequence whose bytes may go on past the length is left for the next look.
-    unsigned cut = length;
+    unsigned whole = length;
     const std::uint64_t last = std::uint64_t{1} << (length - 1);
     if ((lead & last) != 0)
-        cut = length - 1;
+        whole = length - 1;
     else if (length >= 2 && (lead3 & (last >> 1)) != 0 && (m.cont & last) != 0)
-        cut = length - 2;
-    const std::uint64_t bytes = below(cut);
+        whole = length - 2;
+    const std::uint64_t bytes = below(whole);
     return {starts & bytes,
             plain & bytes,
             m.tab & bytes,
             m.newline & bytes,
             m.space & bytes,
             m.zero & bytes,
-            cut};
+            lead3 & cont1 & ~cont2 & bytes,
+            whole};
 }
 
 template <typename level> textlib_view look_chunks(const char *p, const char *end) {

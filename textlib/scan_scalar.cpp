@@ -84,7 +84,7 @@ const char *count_scalar(const char *p, const char *end, textlib_counts *counts,
 
 textlib_runes rune_starts_scalar(const char *p, const char *end) {
     const std::ptrdiff_t length = end - p < 64 ? end - p : 64;
-    textlib_runes runes{0, 0, 0, 0, 0, 0, 0};
+    textlib_runes runes{0, 0, 0, 0, 0, 0, 0, 0};
     const auto continues = [p, length](std::ptrdiff_t i) {
         return i < length && is_continuation(byte_at(p + i));
     };
@@ -106,6 +106,7 @@ textlib_runes rune_starts_scalar(const char *p, const char *end) {
         if (b0 == '\n') runes.newlines |= bit;
         if (b0 == ' ') runes.spaces |= bit;
         if (b0 == 0) runes.zeros |= bit;
+        if (wanted == 3 && width == 2) runes.cut_short |= bit;
         at += width;
     }
     runes.whole = static_cast<unsigned>(at);
