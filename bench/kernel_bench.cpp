@@ -105,8 +105,8 @@ void run_level(benchmark::State &state, textlib_level level, bool cjk, bool coun
 }
 
 void register_all() {
-    for (const textlib_level level :
-         {TEXTLIB_SCALAR, TEXTLIB_SSE2, TEXTLIB_AVX2, TEXTLIB_AVX512, TEXTLIB_AVX512VBMI2}) {
+    for (const textlib_level level : {TEXTLIB_SCALAR, TEXTLIB_SSE2, TEXTLIB_SSSE3, TEXTLIB_AVX2,
+                                      TEXTLIB_AVX512, TEXTLIB_AVX512VBMI2}) {
         for (const bool cjk : {false, true}) {
             for (const bool count : {false, true}) {
                 const std::string name = std::string(count ? "count/" : "skip/") +

@@ -14,8 +14,8 @@
 // The kernel levels this machine runs, slowest first.
 inline std::vector<textlib_level> runnable_levels() {
     std::vector<textlib_level> levels;
-    for (const textlib_level level :
-         {TEXTLIB_SCALAR, TEXTLIB_SSE2, TEXTLIB_AVX2, TEXTLIB_AVX512, TEXTLIB_AVX512VBMI2}) {
+    for (const textlib_level level : {TEXTLIB_SCALAR, TEXTLIB_SSE2, TEXTLIB_SSSE3, TEXTLIB_AVX2,
+                                      TEXTLIB_AVX512, TEXTLIB_AVX512VBMI2}) {
         if (textlib_level_supported(level)) levels.push_back(level);
     }
     return levels;

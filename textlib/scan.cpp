@@ -1,14 +1,19 @@
 // The kernel's entry points: one level, chosen once from what the CPU reports.
 #include "scan.h"
 
+#include <iterator>
+
 namespace {
 
 textlib_level best_level() {
 #if defined(__x86_64__)
     __builtin_cpu_init();
-    return textlib_level_for(
-        true, __builtin_cpu_supports("avx2") != 0, __builtin_cpu_supports("avx512bw") != 0,
-        __builtin_cpu_supports("avx512vbmi") != 0 && __builtin_cpu_supports("avx512vbmi2") != 0);
+    const bool ssse3 = __builtin_cpu_supports("ssse3") != 0;
+    const bool avx2 = __builtin_cpu_supports("avx2") != 0;
+    const bool avx512bw = __builtin_cpu_supports("avx512bw") != 0;
+    const bool avx512vbmi2 =
+        __builtin_cpu_supports("avx512vbmi") != 0 && __builtin_cpu_supports("avx512vbmi2") != 0;
+    return textlib_level_for(true, ssse3, avx2, avx512bw, avx512vbmi2);
 #else
     return TEXTLIB_SCALAR;
 #endif
@@ -20,10 +25,13 @@ textlib_level level_in_use = best_level();
 constexpr const textlib_kernel *KERNELS[] = {
     &textlib_kernel_scalar,
 #if defined(__x86_64__)
-    &textlib_kernel_sse2,   &textlib_kernel_avx2,
+    &textlib_kernel_sse2,   &textlib_kernel_ssse3,       &textlib_kernel_avx2,
     &textlib_kernel_avx512, &textlib_kernel_avx512vbmi2,
 #endif
 };
+#if defined(__x86_64__)
+static_assert(std::size(KERNELS) == TEXTLIB_AVX512VBMI2 + 1, "a table for every level");
+#endif
 
 inline const textlib_kernel &kernel() {
     return *KERNELS[level_in_use];
@@ -31,14 +39,15 @@ inline const textlib_kernel &kernel() {
 
 } // namespace
 
-textlib_level textlib_level_for(bool sse2, bool avx2, bool avx512bw, bool avx512vbmi2) {
+textlib_level textlib_level_for(bool sse2, bool ssse3, bool avx2, bool avx512bw, bool avx512vbmi2) {
 #if defined(__x86_64__)
     if (avx512vbmi2 && avx512bw && avx2) return TEXTLIB_AVX512VBMI2;
     if (avx512bw && avx2) return TEXTLIB_AVX512;
     if (avx2) return TEXTLIB_AVX2;
+    if (ssse3 && sse2) return TEXTLIB_SSSE3;
     if (sse2) return TEXTLIB_SSE2;
 #else
-    (void)sse2, (void)avx2, (void)avx512bw, (void)avx512vbmi2;
+    (void)sse2, (void)ssse3, (void)avx2, (void)avx512bw, (void)avx512vbmi2;
 #endif
     return TEXTLIB_SCALAR;
 }
@@ -59,6 +68,7 @@ const char *textlib_level_name(textlib_level level) {
     switch (level) {
     case TEXTLIB_SCALAR: return "scalar";
     case TEXTLIB_SSE2: return "sse2";
+    case TEXTLIB_SSSE3: return "ssse3";
     case TEXTLIB_AVX2: return "avx2";
     case TEXTLIB_AVX512: return "avx512bw";
     case TEXTLIB_AVX512VBMI2: return "avx512vbmi2";

@@ -35,6 +35,7 @@ struct textlib_counts {
 enum textlib_level {
     TEXTLIB_SCALAR,
     TEXTLIB_SSE2,
+    TEXTLIB_SSSE3, // SSE2 with byte shuffles
     TEXTLIB_AVX2,
     TEXTLIB_AVX512,
     TEXTLIB_AVX512VBMI2 // AVX-512 with byte permutes and compression
@@ -121,9 +122,9 @@ char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t
 char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t doubled,
                                       std::uint64_t drop);
 #if defined(__x86_64__)
-// The AVX2 level's, which AVX-512BW without byte compression uses too.
-char *textlib_write_lone_runes_avx2(char *o, const char *p, unsigned n, std::uint64_t doubled,
-                                    std::uint64_t drop);
+// With byte shuffles, for the levels from SSSE3 up but AVX-512 with byte compression.
+char *textlib_write_lone_runes_ssse3(char *o, const char *p, unsigned n, std::uint64_t doubled,
+                                     std::uint64_t drop);
 #endif
 
 // The set bits of x. The baseline build has no popcount instruction, and the library's would be
@@ -139,7 +140,7 @@ inline std::uint64_t textlib_bit_count(std::uint64_t x) {
 textlib_level textlib_scan_level();
 const char *textlib_level_name(textlib_level level);
 // The fastest level for a CPU with these features.
-textlib_level textlib_level_for(bool sse2, bool avx2, bool avx512bw, bool avx512vbmi2);
+textlib_level textlib_level_for(bool sse2, bool ssse3, bool avx2, bool avx512bw, bool avx512vbmi2);
 // Whether this CPU and build can run a level.
 bool textlib_level_supported(textlib_level level);
 // For tests and benchmarks: use this level from now on; it must be supported.
@@ -163,6 +164,7 @@ struct textlib_kernel {
 extern const textlib_kernel textlib_kernel_scalar;
 #if defined(__x86_64__)
 extern const textlib_kernel textlib_kernel_sse2;
+extern const textlib_kernel textlib_kernel_ssse3;
 extern const textlib_kernel textlib_kernel_avx2;
 extern const textlib_kernel textlib_kernel_avx512;
 extern const textlib_kernel textlib_kernel_avx512vbmi2;

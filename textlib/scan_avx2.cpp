@@ -2,7 +2,6 @@
 // CPU reports AVX2.
 #include "scan_chunks.h"
 
-#include <array>
 #include <immintrin.h>
 
 namespace {
@@ -34,92 +33,7 @@ struct avx2_level {
     static chunk_masks classify(const char *p) { return classify_vectors<avx2_level>(p); }
 };
 
-// For each group of eight bytes by which of them are written as two: where each byte written comes
-// from, byte i of the group or byte 8, which holds the 80 that follows a lead C0 or C2.
-alignas(16) constexpr auto DOUBLING = [] {
-    std::array<std::array<char, 16>, 256> from{};
-    for (unsigned doubled = 0; doubled < 256; doubled++) {
-        unsigned at = 0;
-        for (char i = 0; i < 8; i++) {
-            from[doubled][at++] = i;
-            if (((doubled >> i) & 1) != 0) from[doubled][at++] = 8;
-        }
-    }
-    return from;
-}();
-
-// For bytes some of which are dropped, each group of four bytes by which of them are written (low
-// four bits) and which of those are written as two (high four): where each byte written comes from
-// among the group's pairs, the byte itself at 2i and the 80 that follows a lead C0 or C2 at 2i + 1.
-constexpr auto SPREAD = [] {
-    std::array<std::array<char, 8>, 256> from{};
-    for (unsigned group = 0; group < 256; group++) {
-        unsigned at = 0;
-        for (char i = 0; i < 4; i++) {
-            if (((group >> i) & 1) == 0) continue;
-            from[group][at++] = static_cast<char>(2 * i);
-            if (((group >> (4 + i)) & 1) != 0) from[group][at++] = static_cast<char>(2 * i + 1);
-        }
-    }
-    return from;
-}();
-
-// A byte of all ones for each bit of bits.
-inline __m128i bytes_of_bits(unsigned bits) {
-    const __m128i spread =
-        _mm_shuffle_epi8(_mm_set1_epi16(static_cast<short>(bits)),
-                         _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1));
-    const __m128i bit = _mm_set1_epi64x(static_cast<long long>(0x8040201008040201));
-    return _mm_cmpeq_epi8(_mm_and_si128(spread, bit), bit);
-}
-
 } // namespace
 
-// Sixteen bytes at a time: the leads of the runes written as two put in place, then each group of
-// eight spread by its pattern; or, where bytes are dropped, each byte paired with an 80 and each
-// group of four pairs packed by its pattern.
-char *textlib_write_lone_runes_avx2(char *o, const char *p, unsigned n, std::uint64_t doubled,
-                                    std::uint64_t drop) {
-    const __m128i zero = _mm_setzero_si128(), eighty = _mm_set1_epi8(static_cast<char>(0x80));
-    const __m128i second_half = _mm_set1_epi8(8);
-    for (unsigned i = 0; i < n; i += 16) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
-        const __m128i zeros = _mm_cmpeq_epi8(x, zero);
-        const unsigned bytes = n - i < 16 ? n - i : 16;
-        const unsigned written = static_cast<unsigned>(~(drop >> i)) & ((1u << bytes) - 1);
-        const unsigned twice = static_cast<unsigned>(doubled >> i) & written;
-        const __m128i lead = _mm_blendv_epi8(_mm_set1_epi8(static_cast<char>(0xC2)),
-                                             _mm_set1_epi8(static_cast<char>(0xC0)), zeros);
-        const __m128i first = _mm_blendv_epi8(x, lead, bytes_of_bits(twice));
-        if (written == (1u << bytes) - 1) {
-            // None dropped: eight bytes a group.
-            const __m128i groups[2] = {_mm_unpacklo_epi64(first, eighty),
-                                       _mm_unpackhi_epi64(first, eighty)};
-            for (unsigned g = 0; 8 * g < bytes; g++) {
-                const unsigned group = (twice >> (8 * g)) & 0xFF;
-                const __m128i pattern =
-                    _mm_load_si128(reinterpret_cast<const __m128i *>(DOUBLING[group].data()));
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(o),
-                                 _mm_shuffle_epi8(groups[g], pattern));
-                const unsigned in_group = bytes - 8 * g < 8 ? bytes - 8 * g : 8;
-                o += in_group + static_cast<unsigned>(__builtin_popcount(group));
-            }
-            continue;
-        }
-        const __m128i pairs[2] = {_mm_unpacklo_epi8(first, eighty),
-                                  _mm_unpackhi_epi8(first, eighty)};
-        for (unsigned g = 0; 4 * g < bytes; g++) {
-            const unsigned group = ((written >> (4 * g)) & 0xF) | ((twice >> (4 * g)) & 0xF) << 4;
-            __m128i pattern =
-                _mm_loadl_epi64(reinterpret_cast<const __m128i *>(SPREAD[group].data()));
-            if ((g & 1) != 0) pattern = _mm_add_epi8(pattern, second_half);
-            _mm_storel_epi64(reinterpret_cast<__m128i *>(o),
-                             _mm_shuffle_epi8(pairs[g / 2], pattern));
-            o += __builtin_popcount(group);
-        }
-    }
-    return o;
-}
-
 constinit const textlib_kernel textlib_kernel_avx2 =
-    kernel_of<avx2_level>(textlib_write_lone_runes_avx2);
+    kernel_of<avx2_level>(textlib_write_lone_runes_ssse3);

@@ -81,6 +81,6 @@ write_lone_runes_vbmi2(char *o, const char *p, unsigned n, std::uint64_t doubled
 } // namespace
 
 constinit const textlib_kernel textlib_kernel_avx512 =
-    kernel_of<avx512_level>(textlib_write_lone_runes_avx2);
+    kernel_of<avx512_level>(textlib_write_lone_runes_ssse3);
 constinit const textlib_kernel textlib_kernel_avx512vbmi2 =
     kernel_of<avx512_level>(write_lone_runes_vbmi2);

@@ -33,3 +33,5 @@ struct sse2_level {
 } // namespace
 
 constinit const textlib_kernel textlib_kernel_sse2 = kernel_of<sse2_level>();
+constinit const textlib_kernel textlib_kernel_ssse3 =
+    kernel_of<sse2_level>(textlib_write_lone_runes_ssse3);
