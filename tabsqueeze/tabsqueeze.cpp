@@ -291,7 +291,8 @@ const char *squeeze_runes(const char *p, const char *end, bool at_eof, squeeze_s
     // after which they may, go out as they are.
     const auto stops = [&state] {
         if (state.in_run) return TEXTLIB_STOP_EVERY;
-        if (all_blanks) return TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE;
+        // A space before what is not a blank is a run of one column, written as it came.
+        if (all_blanks) return TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE_RUN;
         return state.column == 0 ? TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE | TEXTLIB_STOP_NEWLINE
                                  : unsigned{TEXTLIB_STOP_NEWLINE};
     };

@@ -256,12 +256,17 @@ const char *textlib_each_rune(const char *p, const char *end, bool at_eof, bool 
 constexpr unsigned TEXTLIB_STOP_EVERY = 32;
 
 // The runes among a chunk's that the stop flags name.
-inline std::uint64_t textlib_stop_bytes(const textlib_runes &runes, unsigned stops) {
+// TEXTLIB_STOP_SPACE_RUN names the spaces followed by a rune of next_blank: one that is or may be
+// a blank or a newline, or one not known here.
+inline std::uint64_t textlib_stop_bytes(const textlib_runes &runes, unsigned stops,
+                                        std::uint64_t next_blank) {
     const auto when = [stops](unsigned stop) {
         return (stops & stop) != 0 ? ~std::uint64_t{0} : 0;
     };
     return (runes.tabs & when(TEXTLIB_STOP_TAB)) | (runes.newlines & when(TEXTLIB_STOP_NEWLINE)) |
-           (runes.spaces & when(TEXTLIB_STOP_SPACE)) | (runes.starts & when(TEXTLIB_STOP_EVERY));
+           (runes.spaces &
+            (when(TEXTLIB_STOP_SPACE) | (next_blank & when(TEXTLIB_STOP_SPACE_RUN)))) |
+           (runes.starts & when(TEXTLIB_STOP_EVERY));
 }
 
 // ---- Block output ----
@@ -371,9 +376,14 @@ const char *textlib_each_stretch(const char *p, const char *end, bool at_eof, bo
         const std::uint64_t dropped = runes.cut_short << 1;
         const std::uint64_t decoded =
             chunk.longer & ~runes.cut_short & (display_width ? ~std::uint64_t{0} : ~runes.plain);
+        // The runes decoded may be blanks; past the stop nothing is known.
+        const std::uint64_t last = std::uint64_t{1} << (chunk.stop - 1);
+        const std::uint64_t next_blank =
+            ((runes.tabs | runes.newlines | runes.spaces | decoded) >> 1) | last;
         for (unsigned at = 0; at < chunk.stop;) {
             const std::uint64_t ahead = ~textlib_below(at);
-            const std::uint64_t special = (decoded | textlib_stop_bytes(runes, stops())) & ahead;
+            const std::uint64_t special =
+                (decoded | textlib_stop_bytes(runes, stops(), next_blank)) & ahead;
             const unsigned next = special != 0 ? textlib_lowest(special) : 64;
             const unsigned to = next < chunk.stop ? next : chunk.stop;
             if (to > at) {
