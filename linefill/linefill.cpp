@@ -309,8 +309,8 @@ struct fill_state {
     bool waiting; // the rune at the position returned needs bytes still to come
     indentation indent;
     word_place place;
-    // Bytes of the word being read that the exact step wrote, not yet placed; room for a
-    // fixed-size copy of a rune past the end.
+    // Bytes of the word being read that the exact step wrote, not yet placed; room for a stretch
+    // or a fixed-size copy of a rune written past the end.
     char word[2 * TEXTLIB_STRETCH_ROOM];
     std::size_t word_used;
     std::uint64_t word_runes;

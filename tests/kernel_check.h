@@ -50,7 +50,7 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
     const textlib_runes r = textlib_rune_starts(p, end);
     add(r.starts, r.whole, r.plain, r.tabs, r.newlines, r.spaces, r.zeros, r.cut_short);
     const textlib_view view = textlib_look(p, end);
-    add(view.tabs, view.newlines, view.spaces, view.starts, view.plain);
+    add(view.tabs, view.newlines, view.spaces, view.plain);
     // Bytes 00 and 80-FF written as two where the starts and some bits besides say so; dropped
     // where the zeros and some others say so.
     const auto n = static_cast<unsigned>(std::min<std::ptrdiff_t>(end - p, 64));

@@ -255,9 +255,8 @@ const char *textlib_each_rune(const char *p, const char *end, bool at_eof, bool 
 // Besides TEXTLIB_STOP_TAB, TEXTLIB_STOP_NEWLINE and TEXTLIB_STOP_SPACE: every rune.
 constexpr unsigned TEXTLIB_STOP_EVERY = 32;
 
-// The runes among a chunk's that the stop flags name.
-// TEXTLIB_STOP_SPACE_RUN names the spaces followed by a rune of next_blank: one that is or may be
-// a blank or a newline, or one not known here.
+// The runes among a chunk's that the stop flags name; TEXTLIB_STOP_SPACE_RUN names the spaces
+// followed by a rune of next_blank: one that is or may be a blank or a newline, or one not known.
 inline std::uint64_t textlib_stop_bytes(const textlib_runes &runes, unsigned stops,
                                         std::uint64_t next_blank) {
     const auto when = [stops](unsigned stop) {
@@ -346,8 +345,8 @@ inline char *textlib_writer_room(textlib_writer *w, std::size_t n) {
 // The room that the bytes of a stretch may take when written.
 constexpr std::size_t TEXTLIB_STRETCH_ROOM = 2 * 64;
 
-// A stretch of runes that need no decoding: one-byte runes and plain runes, n bytes from at. Bit
-// i of a mask is for at[i], and only bits below n are set.
+// A stretch of runes that need no decoding, n bytes from at: one-byte runes, plain runes and
+// malformed runes of two bytes. Bit i of a mask is for at[i], and only bits below n are set.
 struct textlib_stretch {
     const char *at;
     unsigned n;

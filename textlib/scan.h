@@ -74,7 +74,6 @@ textlib_runes textlib_rune_starts(const char *p, const char *end);
 // byte i.
 struct textlib_view {
     std::uint64_t tabs, newlines, spaces;
-    std::uint64_t starts; // bytes that are no continuation bytes: among plain text, rune starts
     // The bytes from p that are plain text: up to the first rune that is not plain or that those
     // bytes, or end, may cut short.
     unsigned plain;

@@ -299,8 +299,7 @@ template <typename level> textlib_view look_chunks(const char *p, const char *en
     unsigned whole = looked;
     const std::uint64_t stops = not_plain(m, &whole) | ~below(whole);
     const std::uint64_t bytes = below(looked);
-    return {m.tab & bytes, m.newline & bytes, m.space & bytes, ~m.cont & bytes,
-            stops != 0 ? lowest(stops) : 64};
+    return {m.tab & bytes, m.newline & bytes, m.space & bytes, stops != 0 ? lowest(stops) : 64};
 }
 
 template <typename level> textlib_line_chunk look_line(const char *at, const char *end) {

@@ -115,13 +115,12 @@ textlib_runes rune_starts_scalar(const char *p, const char *end) {
 
 textlib_view look_scalar(const char *p, const char *end) {
     const std::ptrdiff_t length = end - p < 64 ? end - p : 64;
-    textlib_view view{0, 0, 0, 0, 0};
+    textlib_view view{0, 0, 0, 0};
     for (std::ptrdiff_t i = 0; i < length; i++) {
         const unsigned b = byte_at(p + i);
         view.tabs |= std::uint64_t{b == '\t'} << i;
         view.newlines |= std::uint64_t{b == '\n'} << i;
         view.spaces |= std::uint64_t{b == ' '} << i;
-        view.starts |= std::uint64_t{!is_continuation(b)} << i;
     }
     // Plain runes that lie wholly within the bytes looked at.
     const char *const limit = p + length;
