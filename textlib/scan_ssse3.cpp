@@ -47,15 +47,6 @@ inline __m128i bytes_of_bits(unsigned bits) {
     return _mm_cmpeq_epi8(_mm_and_si128(spread, bit), bit);
 }
 
-// The set bits of each byte: the build has no popcount instruction, and the library's would be
-// a call.
-constexpr auto BITS_SET = [] {
-    std::array<unsigned char, 256> bits{};
-    for (unsigned byte = 0; byte < 256; byte++)
-        bits[byte] = static_cast<unsigned char>(byte == 0 ? 0 : (byte & 1) + bits[byte / 2]);
-    return bits;
-}();
-
 // Where select holds ones, the bytes of chosen, else those of kept.
 inline __m128i blend(__m128i kept, __m128i chosen, __m128i select) {
     return _mm_or_si128(_mm_and_si128(select, chosen), _mm_andnot_si128(select, kept));
@@ -91,7 +82,7 @@ char *textlib_write_lone_runes_ssse3(char *o, const char *p, unsigned n, std::ui
                 _mm_storeu_si128(reinterpret_cast<__m128i *>(o),
                                  _mm_shuffle_epi8(groups[g], pattern));
                 const unsigned in_group = bytes - 8 * g < 8 ? bytes - 8 * g : 8;
-                o += in_group + BITS_SET[group];
+                o += in_group + static_cast<unsigned>(textlib_bit_count(group));
             }
             continue;
         }
@@ -104,7 +95,7 @@ char *textlib_write_lone_runes_ssse3(char *o, const char *p, unsigned n, std::ui
             if ((g & 1) != 0) pattern = _mm_add_epi8(pattern, second_half);
             _mm_storel_epi64(reinterpret_cast<__m128i *>(o),
                              _mm_shuffle_epi8(pairs[g / 2], pattern));
-            o += BITS_SET[group];
+            o += textlib_bit_count(group);
         }
     }
     return o;
