@@ -155,6 +155,12 @@ bool written_as_read(const char *run, const char *after, std::uint64_t end) {
     return true;
 }
 
+// Whether a run from column 0 follows from its bits alone: with tab stops evenly spaced and at
+// least two columns apart, where a tab always reaches the next stop and is written as a tab.
+inline bool runs_by_bits() {
+    return textlib_tab_stops == 0 && tab_width >= 2;
+}
+
 // A line's leading run inside a chunk, `length` blanks whose tabs are the bits of tabs, measured
 // by those bits where tab stops are evenly spaced and the tabs come first: the usual indentation.
 // Sets the column it reaches and whether it is already what write_run writes for it.
@@ -164,7 +170,7 @@ inline bool measured_by_bits(std::uint64_t tabs, unsigned length, std::uint64_t 
     const std::uint64_t run = (std::uint64_t{1} << length) - 1;
     tabs &= run;
     // Tabs that come first are a run of low bits.
-    if (textlib_tab_stops != 0 || width < 2 || (tabs & (tabs + 1)) != 0) return false;
+    if (!runs_by_bits() || (tabs & (tabs + 1)) != 0) return false;
     const auto leading = static_cast<std::uint64_t>(__builtin_ctzll(~tabs));
     const std::uint64_t spaces = length - leading;
     *column = leading * width + spaces;
@@ -181,8 +187,8 @@ inline bool tabs_alone_as_read(const textlib_view &view, std::uint64_t starts,
     // Adding a run's first bit carries through the run to the byte after it.
     const std::uint64_t runs = blanks & ~(blanks + starts);
     const std::uint64_t after = (blanks + starts) & ~blanks;
-    return textlib_tab_stops == 0 && tab_width >= 2 && (runs & view.spaces) == 0 &&
-           (runs >> 63) == 0 && (after & ~plain) == 0;
+    return runs_by_bits() && (runs & view.spaces) == 0 && (runs >> 63) == 0 &&
+           (after & ~plain) == 0;
 }
 
 // Without -a, from p while the text is plain: the blanks that begin each line are rewritten

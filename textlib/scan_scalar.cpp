@@ -31,11 +31,19 @@ int plain_width(const char *p, const char *end) {
     return 0;
 }
 
+bool is_separator(unsigned b) {
+    return b == ' ' || b == '\n';
+}
+
+bool is_blank_or_newline(unsigned b) {
+    return b == '\t' || is_separator(b);
+}
+
 // Whether the byte after p may begin a blank or a newline; unknown at end, so it may.
 bool blank_may_follow(const char *p, const char *end) {
     if (end - p < 2) return true;
     const unsigned b = byte_at(p + 1);
-    return b == '\t' || b == '\n' || b == ' ' || b == 0xC0 || b == 0xE0;
+    return is_blank_or_newline(b) || b == 0xC0 || b == 0xE0;
 }
 
 bool stops_at(const char *p, const char *end, unsigned stops) {
@@ -72,7 +80,7 @@ const char *count_scalar(const char *p, const char *end, textlib_counts *counts,
     for (int width; p < end && (width = plain_width(p, end)) != 0; p += width) {
         counts->runes++;
         if (*p == '\n') counts->lines++;
-        if (*p == '\n' || *p == '\t' || *p == ' ') {
+        if (is_blank_or_newline(byte_at(p))) {
             *between_words = true;
         } else {
             if (*between_words) counts->words++;
@@ -130,14 +138,6 @@ textlib_view look_scalar(const char *p, const char *end) {
     // A sequence that limit cuts may still be plain.
     view.plain = static_cast<unsigned>(q - p);
     return view;
-}
-
-bool is_separator(unsigned b) {
-    return b == ' ' || b == '\n';
-}
-
-bool is_blank_or_newline(unsigned b) {
-    return b == '\t' || is_separator(b);
 }
 
 textlib_line scan_line_scalar(textlib_line_chunk *, const char *p, const char *end,
