@@ -2,6 +2,7 @@
 
 #include "scan.h"
 
+#include <bit>
 #include <cstring>
 
 bool all_blanks = false;
@@ -110,8 +111,11 @@ const char *skip_blanks(const char *p, const char *end, std::uint64_t *column) {
             std::uint64_t x;
             std::memcpy(&x, p, sizeof x);
             const std::uint64_t others = x ^ spaces;
-            const auto n =
-                others == 0 ? 8 : static_cast<std::uint64_t>(__builtin_ctzll(others) / 8);
+            // p[0] is the low byte of x on a little-endian machine, the high one on a
+            // big-endian machine.
+            const int zeros = std::endian::native == std::endian::little ? std::countr_zero(others)
+                                                                         : std::countl_zero(others);
+            const auto n = static_cast<std::uint64_t>(zeros / 8);
             *column += n;
             p += n;
         } else {
