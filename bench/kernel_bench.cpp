@@ -38,17 +38,17 @@ std::string random_block() {
     return text;
 }
 
-bool use_level(benchmark::State &state, textlib_level level) {
-    if (!textlib_level_supported(level)) {
+bool use_level(benchmark::State &state, const textlib_level &level) {
+    if (!level.runs_here()) {
         state.SkipWithError("level not supported here");
         return false;
     }
-    textlib_force_level(level);
+    textlib_use_level(level);
     return true;
 }
 
 // The writer of one-byte runes on bytes at random, 64 at a time.
-void run_writer(benchmark::State &state, textlib_level level) {
+void run_writer(benchmark::State &state, const textlib_level &level) {
     if (!use_level(state, level)) return;
     const std::string text = random_block();
     std::vector<std::uint64_t> doubled;
@@ -69,7 +69,7 @@ void run_writer(benchmark::State &state, textlib_level level) {
 }
 
 // The line scan of linefill on prose, 70 columns a line.
-void run_lines(benchmark::State &state, textlib_level level) {
+void run_lines(benchmark::State &state, const textlib_level &level) {
     if (!use_level(state, level)) return;
     const std::string text = make_block(false);
     const char *const end = text.data() + text.size();
@@ -84,7 +84,7 @@ void run_lines(benchmark::State &state, textlib_level level) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
-void run_level(benchmark::State &state, textlib_level level, bool cjk, bool count) {
+void run_level(benchmark::State &state, const textlib_level &level, bool cjk, bool count) {
     if (!use_level(state, level)) return;
     const std::string text = make_block(cjk);
     const char *const end = text.data() + text.size();
@@ -105,22 +105,22 @@ void run_level(benchmark::State &state, textlib_level level, bool cjk, bool coun
 }
 
 void register_all() {
-    for (const textlib_level level : {TEXTLIB_SCALAR, TEXTLIB_SSE2, TEXTLIB_SSSE3, TEXTLIB_AVX2,
-                                      TEXTLIB_AVX512, TEXTLIB_AVX512VBMI2}) {
+    for (const textlib_level *each : textlib_levels()) {
+        const textlib_level &level = *each;
         for (const bool cjk : {false, true}) {
             for (const bool count : {false, true}) {
                 const std::string name = std::string(count ? "count/" : "skip/") +
-                                         (cjk ? "cjk/" : "prose/") + textlib_level_name(level);
-                benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State &state) {
+                                         (cjk ? "cjk/" : "prose/") + level.name;
+                benchmark::RegisterBenchmark(name.c_str(), [=, &level](benchmark::State &state) {
                     run_level(state, level, cjk, count);
                 });
             }
         }
-        const std::string name = textlib_level_name(level);
+        const std::string name = level.name;
         benchmark::RegisterBenchmark(("write/random/" + name).c_str(),
-                                     [=](benchmark::State &state) { run_writer(state, level); });
+                                     [=, &level](benchmark::State &state) { run_writer(state, level); });
         benchmark::RegisterBenchmark(("lines/prose/" + name).c_str(),
-                                     [=](benchmark::State &state) { run_lines(state, level); });
+                                     [=, &level](benchmark::State &state) { run_lines(state, level); });
     }
 }
 

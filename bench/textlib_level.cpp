@@ -4,5 +4,5 @@
 #include <cstdio>
 
 int main() {
-    std::printf("kernel level: %s\n", textlib_level_name(textlib_scan_level()));
+    std::printf("kernel level: %s\n", textlib_level_in_use().name);
 }

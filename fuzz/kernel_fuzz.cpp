@@ -21,13 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const char *const p = block.data() + shift;
     const char *const end = p + options.size;
 
-    static const std::vector<textlib_level> levels = runnable_levels();
-    textlib_force_level(TEXTLIB_SCALAR);
+    static const std::vector<const textlib_level *> levels = runnable_levels();
+    textlib_use_level(*levels.front());
     const auto reference = kernel_finds(p, end, stops, column, limit, between);
-    for (const textlib_level level : levels) {
-        textlib_force_level(level);
+    for (const textlib_level *level : levels) {
+        textlib_use_level(*level);
         if (kernel_finds(p, end, stops, column, limit, between) != reference)
-            fuzz_fail(textlib_level_name(level), 0);
+            fuzz_fail(level->name, 0);
     }
     return 0;
 }

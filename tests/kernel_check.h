@@ -11,12 +11,11 @@
 #include <string>
 #include <vector>
 
-// The kernel levels this machine runs, slowest first.
-inline std::vector<textlib_level> runnable_levels() {
-    std::vector<textlib_level> levels;
-    for (const textlib_level level : {TEXTLIB_SCALAR, TEXTLIB_SSE2, TEXTLIB_SSSE3, TEXTLIB_AVX2,
-                                      TEXTLIB_AVX512, TEXTLIB_AVX512VBMI2}) {
-        if (textlib_level_supported(level)) levels.push_back(level);
+// The kernel levels this build has that this machine runs, the scalar reference first.
+inline std::vector<const textlib_level *> runnable_levels() {
+    std::vector<const textlib_level *> levels;
+    for (const textlib_level *level : textlib_levels()) {
+        if (level->runs_here()) levels.push_back(level);
     }
     return levels;
 }
@@ -24,9 +23,9 @@ inline std::vector<textlib_level> runnable_levels() {
 // Switches the kernel to the next level this machine runs, round and round, so that a generated
 // comparison that calls it before each block run meets every level.
 inline void use_next_level() {
-    static const std::vector<textlib_level> levels = runnable_levels();
+    static const std::vector<const textlib_level *> levels = runnable_levels();
     static std::size_t next = 0;
-    textlib_force_level(levels[next++ % levels.size()]);
+    textlib_use_level(*levels[next++ % levels.size()]);
 }
 
 // All the kernel finds at p, as one list of numbers: a skip (a column of ~0 asks for one that

@@ -32,7 +32,7 @@ std::tuple<std::uint64_t, unsigned, std::uint64_t> taken_by_the_reader(const cha
 }
 
 TEST(Kernel, EveryLevelFindsWhatTheScalarReferenceFinds) {
-    const std::vector<textlib_level> levels = runnable_levels();
+    const std::vector<const textlib_level *> levels = runnable_levels();
     std::mt19937 rng(14);
     alignas(64) static char buffer[2 * 4096 + 128];
     for (int round = 0; round < 6000; round++) {
@@ -48,7 +48,7 @@ TEST(Kernel, EveryLevelFindsWhatTheScalarReferenceFinds) {
         const std::uint64_t limits[] = {~std::uint64_t{0}, column + rng() % 150, column};
         const std::uint64_t limit = limits[rng() % 3];
         const bool between = rng() % 2 == 0;
-        textlib_force_level(TEXTLIB_SCALAR);
+        textlib_use_level(*levels.front());
         const kernel_found reference = kernel_finds(p, end, stops, column, limit, between);
         if (p < end) {
             ASSERT_EQ(
@@ -56,14 +56,14 @@ TEST(Kernel, EveryLevelFindsWhatTheScalarReferenceFinds) {
                 taken_by_the_reader(p, text.size()))
                 << testing::PrintToString(text);
         }
-        for (const textlib_level level : levels) {
-            textlib_force_level(level);
+        for (const textlib_level *level : levels) {
+            textlib_use_level(*level);
             ASSERT_EQ(kernel_finds(p, end, stops, column, limit, between), reference)
-                << testing::PrintToString(text) << " level " << textlib_level_name(level)
+                << testing::PrintToString(text) << " level " << level->name
                 << " stops " << stops << " column " << column << " limit " << limit;
         }
     }
-    textlib_force_level(levels.back());
+    textlib_use_level(*levels.back());
 }
 
 // Columns near the largest one: the stop arithmetic is defined there and agrees with arithmetic

@@ -1,6 +1,7 @@
 // The kernel on AVX-512BW: a whole chunk a compare, its bits straight from the mask registers.
 // Built with AVX-512BW, BMI and POPCNT, and run only where the CPU reports AVX-512BW.
-#include "scan_chunks.h"
+#include "chunks.h"
+#include "ssse3_writer.h"
 
 #include <array>
 #include <immintrin.h>
@@ -11,7 +12,7 @@ inline __m512i splat(int byte) {
     return _mm512_set1_epi8(static_cast<char>(byte));
 }
 
-struct avx512_level {
+struct avx512_compares {
     // Every CPU with AVX-512BW deposits bits in a few cycles; some with AVX2 alone take hundreds.
     static constexpr bool fast_deposit = true;
     static std::uint64_t deposit(std::uint64_t bits, std::uint64_t mask) {
@@ -20,29 +21,20 @@ struct avx512_level {
 
     static int popcount(std::uint64_t x) { return __builtin_popcountll(x); }
 
-    static chunk_masks classify(const char *p) {
-        const __m512i v = _mm512_loadu_si512(p);
-        chunk_masks m{};
-        m.tab = _mm512_cmpeq_epi8_mask(v, splat(0x09));
-        m.newline = _mm512_cmpeq_epi8_mask(v, splat(0x0A));
-        m.space = _mm512_cmpeq_epi8_mask(v, splat(0x20));
-        m.cont = _mm512_cmplt_epi8_mask(v, splat(0xC0));
-        m.lead = _mm512_cmpge_epu8_mask(v, splat(0xC0));
-        m.lead3 = _mm512_cmpge_epu8_mask(v, splat(0xE0));
-        // 00, C0-C2, E0 and F0-FF: the bytes that may be refused.
-        const std::uint64_t candidates =
-            _mm512_cmpeq_epi8_mask(v, _mm512_setzero_si512()) |
-            _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, splat(0xC0)), splat(3)) |
-            _mm512_cmpeq_epi8_mask(v, splat(0xE0)) | _mm512_cmpge_epu8_mask(v, splat(0xF0));
-        if (candidates != 0) {
-            const auto is = [&v](int byte) -> std::uint64_t {
-                return _mm512_cmpeq_epi8_mask(v, splat(byte));
-            };
-            refuse(&m, is(0x00), is(0xC0), is(0xC1), is(0xC2), is(0xE0), is(0x80),
-                   _mm512_cmplt_epi8_mask(v, splat(0xA0)), _mm512_cmpge_epu8_mask(v, splat(0xF0)));
-        }
-        return m;
+    // A compare's flags are its mask.
+    using chunk = __m512i;
+    using bytes = std::uint64_t;
+    static chunk load(const char *p) { return _mm512_loadu_si512(p); }
+    static bytes equal(chunk v, int byte) { return _mm512_cmpeq_epi8_mask(v, splat(byte)); }
+    static bytes at_least(chunk v, int byte) { return _mm512_cmpge_epu8_mask(v, splat(byte)); }
+    static bytes within(chunk v, int low, int high) {
+        return _mm512_cmple_epu8_mask(_mm512_sub_epi8(v, splat(low)), splat(high - low));
     }
+    static bytes signed_below(chunk v, int byte) { return _mm512_cmplt_epi8_mask(v, splat(byte)); }
+    static bytes signed_above(chunk v, int byte) { return _mm512_cmpgt_epi8_mask(v, splat(byte)); }
+    static bytes either(bytes x, bytes y) { return x | y; }
+    static std::uint64_t mask(bytes x) { return x; }
+    static bool any(bytes x) { return x != 0; }
 };
 
 // Half a chunk's bytes at a time: each byte goes to two places, the first kept unless the byte is
@@ -78,9 +70,26 @@ write_lone_runes_vbmi2(char *o, const char *p, unsigned n, std::uint64_t doubled
     return o;
 }
 
+struct avx512_level : avx512_compares {
+    static constexpr auto write_lone_runes = textlib_write_lone_runes_ssse3;
+};
+
+struct avx512vbmi2_level : avx512_compares {
+    static constexpr auto write_lone_runes = write_lone_runes_vbmi2;
+};
+
+bool has_avx512bw() {
+    return __builtin_cpu_supports("avx512bw") != 0;
+}
+
+bool has_avx512vbmi2() {
+    return has_avx512bw() && __builtin_cpu_supports("avx512vbmi") != 0 &&
+           __builtin_cpu_supports("avx512vbmi2") != 0;
+}
+
 } // namespace
 
-constinit const textlib_kernel textlib_kernel_avx512 =
-    kernel_of<avx512_level>(textlib_write_lone_runes_ssse3);
-constinit const textlib_kernel textlib_kernel_avx512vbmi2 =
-    kernel_of<avx512_level>(write_lone_runes_vbmi2);
+extern constinit const textlib_level textlib_level_avx512bw = {"avx512bw", has_avx512bw,
+                                                              kernel_of<avx512_level>()};
+extern constinit const textlib_level textlib_level_avx512vbmi2 = {
+    "avx512vbmi2", has_avx512vbmi2, kernel_of<avx512vbmi2_level>()};

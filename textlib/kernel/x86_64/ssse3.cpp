@@ -1,42 +1,13 @@
-// The writer of one-byte runes on SSSE3, 16 bytes a step with byte shuffles: every level from
-// SSSE3 up uses it but for AVX-512 with byte compression. Built with SSSE3, and run only where the
-// CPU reports it.
-#include "scan.h"
+// The SSSE3 level: SSE2's compares, and a writer of one-byte runes with byte shuffles, 16 bytes a
+// step, that every level from SSSE3 up uses but for AVX-512 with byte compression. Built with
+// SSSE3, and run only where the CPU reports it.
+#include "sse2.h"
+#include "ssse3_writer.h"
+#include "writer_tables.h"
 
-#include <array>
 #include <tmmintrin.h>
 
 namespace {
-
-// For each group of eight bytes by which of them are written as two: where each byte written comes
-// from, byte i of the group or byte 8, which holds the 80 that follows a lead C0 or C2.
-alignas(16) constexpr auto DOUBLING = [] {
-    std::array<std::array<char, 16>, 256> from{};
-    for (unsigned doubled = 0; doubled < 256; doubled++) {
-        unsigned at = 0;
-        for (char i = 0; i < 8; i++) {
-            from[doubled][at++] = i;
-            if (((doubled >> i) & 1) != 0) from[doubled][at++] = 8;
-        }
-    }
-    return from;
-}();
-
-// For bytes some of which are dropped, each group of four bytes by which of them are written (low
-// four bits) and which of those are written as two (high four): where each byte written comes from
-// among the group's pairs, the byte itself at 2i and the 80 that follows a lead C0 or C2 at 2i + 1.
-constexpr auto SPREAD = [] {
-    std::array<std::array<char, 8>, 256> from{};
-    for (unsigned group = 0; group < 256; group++) {
-        unsigned at = 0;
-        for (char i = 0; i < 4; i++) {
-            if (((group >> i) & 1) == 0) continue;
-            from[group][at++] = static_cast<char>(2 * i);
-            if (((group >> (4 + i)) & 1) != 0) from[group][at++] = static_cast<char>(2 * i + 1);
-        }
-    }
-    return from;
-}();
 
 // A byte of all ones for each bit of bits.
 inline __m128i bytes_of_bits(unsigned bits) {
@@ -100,3 +71,18 @@ char *textlib_write_lone_runes_ssse3(char *o, const char *p, unsigned n, std::ui
     }
     return o;
 }
+
+namespace {
+
+struct ssse3_level : sse2_compares {
+    static constexpr auto write_lone_runes = textlib_write_lone_runes_ssse3;
+};
+
+bool has_ssse3() {
+    return __builtin_cpu_supports("ssse3") != 0;
+}
+
+} // namespace
+
+extern constinit const textlib_level textlib_level_ssse3 = {"ssse3", has_ssse3,
+                                                           kernel_of<ssse3_level>()};

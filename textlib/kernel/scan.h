@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 // Bytes a scan stops at besides those that end plain text; they combine with |.
 enum textlib_stop : unsigned {
@@ -29,16 +30,6 @@ struct textlib_counts {
     std::uint64_t lines; // newlines
     std::uint64_t words; // runes other than tab, space and newline that follow one or the start
     std::uint64_t runes;
-};
-
-// Implementations, slowest first; each gives the same results as the scalar reference.
-enum textlib_level {
-    TEXTLIB_SCALAR,
-    TEXTLIB_SSE2,
-    TEXTLIB_SSSE3, // SSE2 with byte shuffles
-    TEXTLIB_AVX2,
-    TEXTLIB_AVX512,
-    TEXTLIB_AVX512VBMI2 // AVX-512 with byte permutes and compression
 };
 
 // From p, at a rune boundary, up to end: the first byte of the first rune that is not plain or is
@@ -117,14 +108,9 @@ textlib_line textlib_scan_line(textlib_line_chunk *chunk, const char *p, const c
 // room for 128 bytes, which it may fill past that end, and it may read all 64 bytes at p.
 char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t doubled,
                                std::uint64_t drop);
-// The reference, for the levels without an implementation of their own.
+// The reference, which the levels without a writer of their own share.
 char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t doubled,
                                       std::uint64_t drop);
-#if defined(__x86_64__)
-// With byte shuffles, for the levels from SSSE3 up but AVX-512 with byte compression.
-char *textlib_write_lone_runes_ssse3(char *o, const char *p, unsigned n, std::uint64_t doubled,
-                                     std::uint64_t drop);
-#endif
 
 // The set bits of x. The baseline build has no popcount instruction, and the library's would be
 // a call.
@@ -134,16 +120,6 @@ inline std::uint64_t textlib_bit_count(std::uint64_t x) {
     x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
     return (x * 0x0101010101010101) >> 56;
 }
-
-// The level in use: the fastest that the CPU supports, chosen at start-up.
-textlib_level textlib_scan_level();
-const char *textlib_level_name(textlib_level level);
-// The fastest level for a CPU with these features.
-textlib_level textlib_level_for(bool sse2, bool ssse3, bool avx2, bool avx512bw, bool avx512vbmi2);
-// Whether this CPU and build can run a level.
-bool textlib_level_supported(textlib_level level);
-// For tests and benchmarks: use this level from now on; it must be supported.
-void textlib_force_level(textlib_level level);
 
 // One level's implementation of the operations above.
 struct textlib_kernel {
@@ -159,14 +135,18 @@ struct textlib_kernel {
                               std::uint64_t column, std::uint64_t limit);
 };
 
-// The levels themselves, for the dispatch.
-extern const textlib_kernel textlib_kernel_scalar;
-#if defined(__x86_64__)
-extern const textlib_kernel textlib_kernel_sse2;
-extern const textlib_kernel textlib_kernel_ssse3;
-extern const textlib_kernel textlib_kernel_avx2;
-extern const textlib_kernel textlib_kernel_avx512;
-extern const textlib_kernel textlib_kernel_avx512vbmi2;
-#endif
+// A level of the kernel: every one gives the same results as the scalar reference.
+struct textlib_level {
+    const char *name;
+    bool (*runs_here)(); // whether this CPU has the instructions the level is built with
+    textlib_kernel kernel;
+};
+
+// The levels this build has, slowest first, the scalar reference first of all.
+std::span<const textlib_level *const> textlib_levels();
+// The level in use: the last of the list that this CPU runs, chosen at start-up.
+const textlib_level &textlib_level_in_use();
+// For tests and benchmarks: use this level from now on; it must run here.
+void textlib_use_level(const textlib_level &level);
 
 #endif

@@ -203,6 +203,16 @@ char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::u
     return o;
 }
 
-constinit const textlib_kernel textlib_kernel_scalar = {
-    skip_scalar,     count_scalar, rune_starts_scalar, look_scalar, textlib_write_lone_runes_scalar,
-    scan_line_scalar};
+namespace {
+
+bool always() {
+    return true;
+}
+
+} // namespace
+
+extern constinit const textlib_level textlib_level_scalar = {
+    "scalar",
+    always,
+    {skip_scalar, count_scalar, rune_starts_scalar, look_scalar, textlib_write_lone_runes_scalar,
+     scan_line_scalar}};

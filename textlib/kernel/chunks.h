@@ -1,8 +1,12 @@
-// The kernel's logic over 64-byte chunks, shared by the vector levels. Each level's source includes
-// it and defines a level type with classify() and popcount(); everything here has internal
-// linkage, so that code built for one level's instruction set never stands in for another's.
-#ifndef TEXTLIB_SCAN_CHUNKS_H
-#define TEXTLIB_SCAN_CHUNKS_H
+// The kernel's logic over 64-byte chunks, shared by every level but the scalar reference. Each
+// level's source includes it and defines a level type: a chunk type and its load of 64 bytes; byte
+// compares over a chunk, each of which gives the level's flags of the bytes for which it holds;
+// either (the flags of two compares joined); mask (flags as 64 bits, bit i for byte i) and any
+// (whether a flag is set); popcount; and its writer of one-byte runes. Everything here has
+// internal linkage, so that code built for one level's instruction set never stands in for
+// another's.
+#ifndef TEXTLIB_KERNEL_CHUNKS_H
+#define TEXTLIB_KERNEL_CHUNKS_H
 
 #include "scan.h"
 
@@ -38,56 +42,28 @@ inline void refuse(chunk_masks *m, std::uint64_t zero, std::uint64_t c0, std::ui
     m->zero = zero;
 }
 
-// classify() for a level whose compares give a vector of bytes a bit each, several vectors to a
-// chunk. The level gives a vector type, load, bits (a vector's top bits), either (or), and the
-// compares equal, at_least and within (unsigned), signed_below and signed_above.
-template <typename level> void refuse_rare(const typename level::vector *v, chunk_masks *m);
-
-template <typename level> inline chunk_masks classify_vectors(const char *p) {
-    using vector = typename level::vector;
-    constexpr int width = static_cast<int>(sizeof(vector));
+// The masks of one chunk from the level's compares: equal, at_least (unsigned), within
+// (unsigned, both ends included), signed_below and signed_above.
+template <typename level> inline chunk_masks classify(const char *p) {
+    const typename level::chunk c = level::load(p);
     chunk_masks m{};
-    std::uint64_t high = 0, candidates = 0;
-    vector v[CHUNK / width];
-    for (int i = 0; i < CHUNK / width; i++) {
-        v[i] = level::load(p + width * i);
-        const auto bits = [at = width * i](vector x) { return level::bits(x) << at; };
-        m.tab |= bits(level::equal(v[i], 0x09));
-        m.newline |= bits(level::equal(v[i], 0x0A));
-        m.space |= bits(level::equal(v[i], 0x20));
-        high |= bits(v[i]);
-        m.cont |= bits(level::signed_below(v[i], 0xC0));
-        m.lead3 |= bits(level::signed_above(v[i], 0xDF));
-        // 00, C0-C2, E0 and F0-FF: the bytes that may be refused.
-        const vector low_or_never =
-            level::either(level::equal(v[i], 0x00), level::at_least(v[i], 0xF0));
-        const vector overlong =
-            level::either(level::within(v[i], 0xC0, 0xC2), level::equal(v[i], 0xE0));
-        candidates |= bits(level::either(low_or_never, overlong));
-    }
+    m.tab = level::mask(level::equal(c, 0x09));
+    m.newline = level::mask(level::equal(c, 0x0A));
+    m.space = level::mask(level::equal(c, 0x20));
+    const std::uint64_t high = level::mask(level::signed_below(c, 0x00));
+    m.cont = level::mask(level::signed_below(c, 0xC0));
     m.lead = high & ~m.cont;
-    m.lead3 &= high;
-    if (candidates != 0) refuse_rare<level>(v, &m);
-    return m;
-}
-
-template <typename level> void refuse_rare(const typename level::vector *v, chunk_masks *m) {
-    using vector = typename level::vector;
-    constexpr int width = static_cast<int>(sizeof(vector));
-    std::uint64_t zero = 0, c0 = 0, c1 = 0, c2 = 0, e0 = 0, never = 0, byte80 = 0, low = 0;
-    for (int i = 0; i < CHUNK / width; i++) {
-        const auto bits = [at = width * i](vector x) { return level::bits(x) << at; };
-        const auto is = [&](int byte) { return bits(level::equal(v[i], byte)); };
-        zero |= is(0x00);
-        c0 |= is(0xC0);
-        c1 |= is(0xC1);
-        c2 |= is(0xC2);
-        e0 |= is(0xE0);
-        byte80 |= is(0x80);
-        never |= bits(level::at_least(v[i], 0xF0));
-        low |= bits(level::signed_below(v[i], 0xA0));
+    m.lead3 = level::mask(level::signed_above(c, 0xDF)) & high;
+    // 00, C0-C2, E0 and F0-FF: the bytes that may be refused.
+    const auto candidates =
+        level::either(level::either(level::equal(c, 0x00), level::at_least(c, 0xF0)),
+                      level::either(level::within(c, 0xC0, 0xC2), level::equal(c, 0xE0)));
+    if (level::any(candidates)) {
+        const auto is = [&c](int byte) { return level::mask(level::equal(c, byte)); };
+        refuse(&m, is(0x00), is(0xC0), is(0xC1), is(0xC2), is(0xE0), is(0x80),
+               level::mask(level::signed_below(c, 0xA0)), level::mask(level::at_least(c, 0xF0)));
     }
-    refuse(m, zero, c0, c1, c2, e0, byte80, low, never);
+    return m;
 }
 
 inline std::uint64_t below(unsigned n) {
@@ -204,13 +180,13 @@ template <typename level>
 inline chunk_masks classify_at(const char *p, const char *end, unsigned *length) {
     if (end - p >= CHUNK) {
         *length = CHUNK;
-        return level::classify(p);
+        return classify<level>(p);
     }
     char padded[CHUNK];
     std::memset(padded, ' ', sizeof padded);
     std::memcpy(padded, p, static_cast<std::size_t>(end - p));
     *length = static_cast<unsigned>(end - p);
-    return level::classify(padded);
+    return classify<level>(padded);
 }
 
 template <typename level>
@@ -379,19 +355,11 @@ textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const ch
     return line;
 }
 
-// A level's table of the kernel's operations, with its own writer of one-byte runes where it has
-// one.
-using write_routine = char *(*)(char *o, const char *p, unsigned n, std::uint64_t lone,
-                                std::uint64_t drop);
-
-template <typename level>
-constexpr textlib_kernel kernel_of(write_routine write = textlib_write_lone_runes_scalar) {
-    return {skip_chunks<level>,
-            count_chunks<level>,
-            rune_starts_chunks<level>,
-            look_chunks<level>,
-            write,
-            scan_line_chunks<level>};
+// A level's table of the kernel's operations.
+template <typename level> constexpr textlib_kernel kernel_of() {
+    return {skip_chunks<level>,        count_chunks<level>,
+            rune_starts_chunks<level>, look_chunks<level>,
+            level::write_lone_runes,   scan_line_chunks<level>};
 }
 
 } // namespace
