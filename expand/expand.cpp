@@ -1,6 +1,7 @@
 #include "expand.h"
 
-#include "scan.h"
+#include "columns.h"
+#include "step.h"
 
 #include <cstring>
 
@@ -56,58 +57,61 @@ const char *expand_tabs(const char *p, const char *end, std::uint64_t *column,
     return p;
 }
 
-// The exact step where text is not plain. Returns where it stopped; *waiting tells that the
-// rune there needs bytes still to come.
-const char *expand_runes(const char *p, const char *end, bool at_eof, std::uint64_t *column,
-                         textlib_output *out, bool *waiting) {
+// A rune that the exact step hands over: a tab becomes spaces, anything else is written back.
+void expand_rune(textlib_writer *w, rune16 r, std::uint64_t *column) {
+    if (r == TEXTLIB_TAB) {
+        const std::uint64_t n = spaces_to_stop(*column);
+        textlib_writer_done(w);
+        write_spaces(w->out, n);
+        *w = textlib_writer_start(w->out);
+        *column += n;
+    } else if (r == TEXTLIB_NEWLINE) {
+        *textlib_writer_room(w, 1) = '\n';
+        w->at++;
+        *column = 0;
+    } else {
+        w->at += textlib_encode3(textlib_writer_room(w, U8_MAXBYTES), r);
+        *column += textlib_columns_of(r);
+    }
+}
+
+// The exact step where text is not plain, up to where plain text is ahead or a rune needs bytes
+// still to come; says which, with *p moved there.
+textlib_step_kind expand_runes(const char **p, const char *end, bool at_eof,
+                               std::uint64_t *column, textlib_output *out) {
     textlib_writer w = textlib_writer_start(out);
     std::uint64_t col = *column;
-    const auto tab = [&w, &col] {
-        const std::uint64_t n = spaces_to_stop(col);
-        textlib_writer_done(&w);
-        write_spaces(w.out, n);
-        w = textlib_writer_start(w.out);
-        col += n;
-    };
-    const auto tabs = [] { return TEXTLIB_STOP_TAB; };
-    p = textlib_write_runes(
-        p, end, at_eof, waiting, &w, &col, tabs, [&](const char *at, unsigned width) {
-            const rune16 r = textlib_rune_at(at, width);
-            if (r == TEXTLIB_TAB) {
-                tab();
-            } else if (r == TEXTLIB_NEWLINE) {
-                *textlib_writer_room(&w, 1) = '\n';
-                w.at++;
-                col = 0;
-            } else {
-                w.at += textlib_encode3(textlib_writer_room(&w, U8_MAXBYTES), r);
-                col += textlib_columns_of(r);
-            }
-        });
-    textlib_writer_done(&w);
-    *column = col;
-    return p;
+    textlib_step step = textlib_step_start(*p, end, at_eof);
+    for (;;) {
+        const textlib_step_kind kind = textlib_step_next(&step, TEXTLIB_STOP_TAB);
+        switch (kind) {
+        case TEXTLIB_STRETCH: textlib_write_stretch(&w, step.stretch, &col); break;
+        case TEXTLIB_RUNE: expand_rune(&w, step.rune, &col); break;
+        case TEXTLIB_MORE:
+        case TEXTLIB_PLAIN:
+            textlib_writer_done(&w);
+            *column = col;
+            *p = step.next;
+            return kind;
+        }
+    }
 }
 
 } // namespace
 
 void expand_blocks(textlib_input *in, textlib_output *out) {
     std::uint64_t column = 0;
-    while (textlib_input_fill(in)) {
-        const char *p = in->data + in->begin;
-        const char *const end = in->data + in->end;
+    textlib_each_block(in, [&column, out](const char *p, const char *end, bool at_eof) {
         while (p < end) {
             const char *const plain = textlib_skip_columns(p, end, TEXTLIB_STOP_TAB, &column);
             textlib_output_span(out, p, static_cast<std::size_t>(plain - p));
             p = expand_tabs(plain, end, &column, out);
             if (p > plain || p == end) continue;
             // Text that is not plain.
-            bool waiting = false;
-            p = expand_runes(p, end, in->at_eof, &column, out, &waiting);
-            if (waiting) break;
+            if (expand_runes(&p, end, at_eof, &column, out) == TEXTLIB_MORE) break;
         }
-        in->begin = static_cast<std::size_t>(p - in->data);
-    }
+        return p;
+    });
 }
 
 void expand_file(const char *name) {

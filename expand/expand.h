@@ -2,7 +2,7 @@
 #ifndef EXPAND_EXPAND_H
 #define EXPAND_EXPAND_H
 
-#include "filter.h"
+#include "blocks.h"
 
 extern int tab_width;
 

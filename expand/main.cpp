@@ -1,5 +1,7 @@
 #include "expand.h"
 
+#include "columns.h"
+
 namespace {
 
 const frame_tool EXPAND = {

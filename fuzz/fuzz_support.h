@@ -3,7 +3,8 @@
 #ifndef FUZZ_FUZZ_SUPPORT_H
 #define FUZZ_FUZZ_SUPPORT_H
 
-#include "filter.h"
+#include "columns.h"
+#include "step.h"
 #include "kernel_check.h"
 
 #include <climits>

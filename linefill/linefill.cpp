@@ -1,6 +1,7 @@
 #include "linefill.h"
 
-#include "scan.h"
+#include "columns.h"
+#include "step.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -306,7 +307,6 @@ enum class fill_at { line_start, between_words, in_word };
 
 struct fill_state {
     fill_at at;
-    bool waiting; // the rune at the position returned needs bytes still to come
     indentation indent;
     word_place place;
     // Bytes of the word being read that the exact step wrote, not yet placed; room for a stretch
@@ -426,39 +426,51 @@ void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_o
     fill_rune(s, r, bytes, n, out);
 }
 
+// A rune of the word being read, or any rune by the routine's rules.
+void step_rune(fill_state *s, rune16 r, textlib_output *out) {
+    char bytes[U8_MAXBYTES];
+    const auto n = static_cast<unsigned>(textlib_encode3(bytes, r));
+    // Inside a word, the usual case, a rune is only held.
+    if (s->at == fill_at::in_word && is_word_rune(r))
+        hold_word_rune(s, r, bytes, n, out);
+    else
+        fill_rune(s, r, bytes, n, out);
+}
+
+// Inside a word, runes that need no decoding are held a stretch at a time, runes 0 left out.
+void hold_stretch(fill_state *s, const textlib_stretch &stretch, textlib_output *out) {
+    if (sizeof s->word - s->word_used < TEXTLIB_STRETCH_ROOM) place_held_word_bytes(s, out);
+    s->word_used = static_cast<std::size_t>(
+        textlib_write_lone_runes(s->word + s->word_used, stretch.at, stretch.n, stretch.doubled,
+                                 stretch.zeros | stretch.dropped) -
+        s->word);
+    s->word_runes += textlib_bit_count(stretch.starts & ~stretch.zeros);
+}
+
+// The exact step, up to where plain text is ahead or a rune needs bytes still to come; says
+// which, with *p moved there.
+textlib_step_kind fill_runes(fill_state *s, const char **p, const char *end, bool at_eof,
+                             textlib_output *out) {
+    textlib_step step = textlib_step_start(*p, end, at_eof);
+    for (;;) {
+        const textlib_step_kind kind = s->at == fill_at::in_word
+                                           ? textlib_step_next(&step, WORD_STOPS)
+                                           : textlib_step_next_rune(&step);
+        switch (kind) {
+        case TEXTLIB_STRETCH: hold_stretch(s, step.stretch, out); break;
+        case TEXTLIB_RUNE: step_rune(s, step.rune, out); break;
+        case TEXTLIB_MORE:
+        case TEXTLIB_PLAIN: *p = step.next; return kind;
+        }
+    }
+}
+
 // Everything from p that can be decided now; returns end, or where a rune waits for more bytes.
 const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eof,
                        textlib_output *out) {
-    // Inside a word, the usual case, a rune is only held.
-    const auto step = [s, out](rune16 r, const char *bytes, unsigned n) {
-        if (s->at == fill_at::in_word && is_word_rune(r))
-            hold_word_rune(s, r, bytes, n, out);
-        else
-            fill_rune(s, r, bytes, n, out);
-    };
-    const auto rune = [&step](const char *at, unsigned width) {
-        const rune16 r = textlib_rune_at(at, width);
-        char bytes[U8_MAXBYTES];
-        step(r, bytes, static_cast<unsigned>(textlib_encode3(bytes, r)));
-    };
-    // Inside a word, runes that need no decoding are held a stretch at a time, runes 0 left out.
-    const auto word_stops = [s] {
-        return s->at == fill_at::in_word
-                   ? TEXTLIB_STOP_TAB | TEXTLIB_STOP_NEWLINE | TEXTLIB_STOP_SPACE
-                   : TEXTLIB_STOP_EVERY;
-    };
-    const auto hold_stretch = [s, out](const textlib_stretch &stretch) {
-        if (sizeof s->word - s->word_used < TEXTLIB_STRETCH_ROOM) place_held_word_bytes(s, out);
-        s->word_used = static_cast<std::size_t>(
-            textlib_write_lone_runes(s->word + s->word_used, stretch.at, stretch.n, stretch.doubled,
-                                     stretch.zeros | stretch.dropped) -
-            s->word);
-        s->word_runes += textlib_bit_count(stretch.starts & ~stretch.zeros);
-    };
-    s->waiting = false;
     // The bytes that the line scan looked at last may have changed since the last call.
     s->chunk.at = nullptr;
-    while (p < end && !s->waiting) {
+    while (p < end) {
         const auto b = static_cast<unsigned char>(*p);
         if (s->at == fill_at::in_word && may_begin_word(b)) {
             std::uint64_t columns = 0;
@@ -488,7 +500,7 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
             p++;
             continue;
         }
-        p = textlib_each_stretch(p, end, at_eof, &s->waiting, word_stops, hold_stretch, rune);
+        if (fill_runes(s, &p, end, at_eof, out) == TEXTLIB_MORE) break;
     }
     return p;
 }
@@ -502,11 +514,9 @@ void linefill_blocks(textlib_input *in, textlib_output *out) {
     indent_clear(&s.indent);
     s.word_used = 0;
     s.word_runes = 0;
-    while (textlib_input_fill(in)) {
-        const char *const start = in->data + in->begin;
-        const char *const p = fill_bytes(&s, start, in->data + in->end, in->at_eof, out);
-        in->begin = static_cast<std::size_t>(p - in->data);
-    }
+    textlib_each_block(in, [out](const char *p, const char *end, bool at_eof) {
+        return fill_bytes(&s, p, end, at_eof, out);
+    });
     if (s.at == fill_at::in_word) {
         place_held_word_bytes(&s, out);
         end_word(&s.place, out, &s.indent);

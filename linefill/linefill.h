@@ -3,7 +3,7 @@
 #ifndef LINEFILL_LINEFILL_H
 #define LINEFILL_LINEFILL_H
 
-#include "filter.h"
+#include "blocks.h"
 
 extern int line_length;
 // tab_width, the distance between tab stops, is textlib's.

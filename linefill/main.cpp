@@ -1,5 +1,7 @@
 #include "linefill.h"
 
+#include "columns.h"
+
 namespace {
 
 // -t is left out of the usage line but has its line in --help.

@@ -1,5 +1,7 @@
 #include "tabsqueeze.h"
 
+#include "columns.h"
+
 namespace {
 
 const frame_tool TABSQUEEZE = {

@@ -1,6 +1,7 @@
 #include "tabsqueeze.h"
 
-#include "scan.h"
+#include "columns.h"
+#include "step.h"
 
 #include <bit>
 #include <cstring>
@@ -270,10 +271,10 @@ const char *squeeze_line_starts(const char *p, const char *end, squeeze_state *s
     return p;
 }
 
-// The exact step: rune by rune by the reference's rules, until plain text is ahead. Returns
-// where it stopped; *waiting tells that the rune there needs bytes still to come.
-const char *squeeze_runes(const char *p, const char *end, bool at_eof, squeeze_state *s,
-                          textlib_output *out, bool *waiting) {
+// The exact step: rune by rune by the reference's rules, up to where plain text is ahead or a rune
+// needs bytes still to come; says which, with *p moved there.
+textlib_step_kind squeeze_runes(const char **p, const char *end, bool at_eof, squeeze_state *s,
+                                textlib_output *out) {
     textlib_writer w = textlib_writer_start(out);
     // A copy of the state, which the bytes written cannot alias, so that it stays in registers.
     squeeze_state state = *s;
@@ -298,22 +299,32 @@ const char *squeeze_runes(const char *p, const char *end, bool at_eof, squeeze_s
         return true;
     };
     // Outside a run, runes other than the blanks that may begin one, and without -a the newlines
-    // after which they may, go out as they are.
-    const auto stops = [&state] {
-        if (state.in_run) return TEXTLIB_STOP_EVERY;
+    // after which they may, go out as they are; inside one, each rune is looked at.
+    const auto next = [&state](textlib_step *step) {
+        if (state.in_run) return textlib_step_next_rune(step);
         // A space before what is not a blank is a run of one column, written as it came.
-        if (all_blanks) return TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE_RUN;
-        return state.column == 0 ? TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE | TEXTLIB_STOP_NEWLINE
-                                 : unsigned{TEXTLIB_STOP_NEWLINE};
+        if (all_blanks) return textlib_step_next(step, TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE_RUN);
+        return textlib_step_next(step, state.column == 0 ? TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE |
+                                                               TEXTLIB_STOP_NEWLINE
+                                                         : unsigned{TEXTLIB_STOP_NEWLINE});
     };
-    p = textlib_write_runes(
-        p, end, at_eof, waiting, &w, &state.column, stops, [&](const char *at, unsigned width) {
-            const rune16 r = textlib_rune_at(at, width);
-            if (written(r)) w.at += textlib_encode3(textlib_writer_room(&w, U8_MAXBYTES), r);
-        });
-    textlib_writer_done(&w);
-    *s = state;
-    return p;
+    textlib_step step = textlib_step_start(*p, end, at_eof);
+    for (;;) {
+        const textlib_step_kind kind = next(&step);
+        switch (kind) {
+        case TEXTLIB_STRETCH: textlib_write_stretch(&w, step.stretch, &state.column); break;
+        case TEXTLIB_RUNE:
+            if (written(step.rune))
+                w.at += textlib_encode3(textlib_writer_room(&w, U8_MAXBYTES), step.rune);
+            break;
+        case TEXTLIB_MORE:
+        case TEXTLIB_PLAIN:
+            textlib_writer_done(&w);
+            *s = state;
+            *p = step.next;
+            return kind;
+        }
+    }
 }
 
 } // namespace
@@ -326,9 +337,7 @@ void tabsqueeze_blocks(textlib_input *in, textlib_output *out) {
     const unsigned stops = all_blanks      ? TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE_RUN
                            : display_width ? TEXTLIB_STOP_NEWLINE
                                            : TEXTLIB_STOP_NEWLINE_RUN;
-    while (textlib_input_fill(in)) {
-        const char *p = in->data + in->begin;
-        const char *const end = in->data + in->end;
+    textlib_each_block(in, [&s, stops, out](const char *p, const char *end, bool at_eof) {
         while (p < end) {
             const bool blank = textlib_is_blank(*p);
             if (blank && (s.in_run || may_begin_run(p, s))) {
@@ -359,12 +368,10 @@ void tabsqueeze_blocks(textlib_input *in, textlib_output *out) {
                 }
                 if (textlib_is_blank(*p)) continue;
             }
-            bool waiting = false;
-            p = squeeze_runes(p, end, in->at_eof, &s, out, &waiting);
-            if (waiting) break;
+            if (squeeze_runes(&p, end, at_eof, &s, out) == TEXTLIB_MORE) break;
         }
-        in->begin = static_cast<std::size_t>(p - in->data);
-    }
+        return p;
+    });
     if (s.in_run) write_run(out, s.start, s.column);
 }
 

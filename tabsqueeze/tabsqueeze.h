@@ -3,7 +3,7 @@
 #ifndef TABSQUEEZE_TABSQUEEZE_H
 #define TABSQUEEZE_TABSQUEEZE_H
 
-#include "filter.h"
+#include "blocks.h"
 
 // tab_width, the distance between tab stops, is textlib's.
 // Set by -a: every run of blanks is converted, not only a line's leading one.

@@ -1,6 +1,7 @@
 #include "tally.h"
 
-#include "scan.h"
+#include "columns.h"
+#include "step.h"
 
 #include <cinttypes>
 #include <cstring>
@@ -77,32 +78,36 @@ inline void count_rune_at_random(tally_counts *c, rune16 r, bool *between_words)
     *between_words = bad ? *between_words : separator;
 }
 
+// The exact step where text is not plain, every rune on its own; says where it stopped.
+textlib_step_kind count_runes(const char **p, const char *end, bool at_eof, tally_counts *c,
+                              bool *between_words) {
+    textlib_step step = textlib_step_start(*p, end, at_eof);
+    for (;;) {
+        const textlib_step_kind kind = textlib_step_next_rune(&step);
+        switch (kind) {
+        case TEXTLIB_RUNE: count_rune_at_random(c, step.rune, between_words); break;
+        case TEXTLIB_STRETCH:
+        case TEXTLIB_MORE:
+        case TEXTLIB_PLAIN: *p = step.next; return kind;
+        }
+    }
+}
+
 } // namespace
 
 tally_counts tally_blocks(textlib_input *in) {
     tally_counts c{};
     textlib_counts plain{};
     bool between_words = true;
-    while (textlib_input_fill(in)) {
-        const char *const start = in->data + in->begin;
-        const char *const end = in->data + in->end;
+    textlib_each_block(in, [&](const char *start, const char *end, bool at_eof) {
         const char *p = start;
         while (p < end) {
-            bool waiting = false;
-            const auto lone = [&](const char *from, unsigned n) {
-                for (const char *const to = from + n; from < to; from++)
-                    count_rune_at_random(&c, textlib_rune_at(from, 1), &between_words);
-            };
-            p = textlib_each_rune(textlib_count(p, end, &plain, &between_words), end, in->at_eof,
-                                  &waiting, lone, [&](const char *at, unsigned width) {
-                                      count_rune_at_random(&c, textlib_rune_at(at, width),
-                                                           &between_words);
-                                  });
-            if (waiting) break;
+            p = textlib_count(p, end, &plain, &between_words);
+            if (count_runes(&p, end, at_eof, &c, &between_words) == TEXTLIB_MORE) break;
         }
         c.bytes += static_cast<std::uint64_t>(p - start);
-        in->begin = static_cast<std::size_t>(p - in->data);
-    }
+        return p;
+    });
     c.lines += plain.lines;
     c.words += plain.words;
     c.runes += plain.runes;

@@ -2,7 +2,7 @@
 #ifndef TALLY_TALLY_H
 #define TALLY_TALLY_H
 
-#include "filter.h"
+#include "blocks.h"
 
 #include <cstdint>
 

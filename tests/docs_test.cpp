@@ -290,8 +290,9 @@ TEST_P(ManualPage, DiagnosticsAreWhatTheToolPrints) {
     for (const char *dir : {tool.c_str(), "textlib"}) {
         const fs::path path = fs::path(SOURCE_DIR) / dir;
         if (!fs::is_directory(path)) continue;
-        for (const fs::directory_entry &f : fs::directory_iterator(path))
-            sources += read_file(f.path());
+        for (const fs::directory_entry &f : fs::recursive_directory_iterator(path)) {
+            if (f.is_regular_file()) sources += read_file(f.path());
+        }
     }
     const std::string prefix = tool + ": ";
     for (const std::string &message : listed) {

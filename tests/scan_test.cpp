@@ -1,6 +1,7 @@
 // Every kernel level this machine runs against the scalar reference, on generated text at every
 // alignment, with every stop set and limits that fall anywhere.
-#include "filter.h"
+#include "columns.h"
+#include "step.h"
 #include "kernel_check.h"
 #include "support.h"
 

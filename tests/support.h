@@ -2,7 +2,8 @@
 #ifndef TESTS_SUPPORT_H
 #define TESTS_SUPPORT_H
 
-#include "filter.h"
+#include "columns.h"
+#include "step.h"
 #include "kernel_check.h"
 
 #include <cstdio>

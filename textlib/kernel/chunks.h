@@ -66,18 +66,6 @@ template <typename level> inline chunk_masks classify(const char *p) {
     return m;
 }
 
-inline std::uint64_t below(unsigned n) {
-    return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
-}
-
-inline unsigned lowest(std::uint64_t x) {
-    return static_cast<unsigned>(__builtin_ctzll(x));
-}
-
-inline unsigned highest(std::uint64_t x) {
-    return 63u - static_cast<unsigned>(__builtin_clzll(x));
-}
-
 // Where a chunk's scan ends: the first stop in its first `length` bytes, or length.
 struct chunk_stop {
     unsigned at;
@@ -98,7 +86,7 @@ inline std::uint64_t not_plain(const chunk_masks &m, unsigned *length) {
         else if (((lead3 >> 62) & (m.cont >> 63)) != 0)
             *length = 62;
     }
-    return (missing | stray | m.refused) & below(*length);
+    return (missing | stray | m.refused) & textlib_below(*length);
 }
 
 inline chunk_stop first_stop(const chunk_masks &m, unsigned length, unsigned stops) {
@@ -117,17 +105,17 @@ inline chunk_stop first_stop(const chunk_masks &m, unsigned length, unsigned sto
     }
     hits |= (m.tab & when(TEXTLIB_STOP_TAB)) | (m.newline & when(TEXTLIB_STOP_NEWLINE)) |
             (m.space & when(TEXTLIB_STOP_SPACE));
-    hits &= below(length);
+    hits &= textlib_below(length);
     if (hits == 0) return {length, false};
-    return {lowest(hits), true};
+    return {textlib_lowest(hits), true};
 }
 
 // The position of the k-th (from 0) set bit of x, which has more than k.
 template <typename level> inline unsigned select_bit(std::uint64_t x, std::uint64_t k) {
-    if constexpr (level::fast_deposit) return lowest(level::deposit(std::uint64_t{1} << k, x));
+    if constexpr (level::fast_deposit) return textlib_lowest(level::deposit(std::uint64_t{1} << k, x));
     unsigned at = 0;
     for (unsigned width = 32; width != 0; width /= 2) {
-        const std::uint64_t low = static_cast<std::uint64_t>(level::popcount(x & below(width)));
+        const std::uint64_t low = static_cast<std::uint64_t>(level::popcount(x & textlib_below(width)));
         if (k >= low) {
             k -= low;
             x >>= width;
@@ -145,20 +133,20 @@ inline unsigned advance_column(std::uint64_t starts, std::uint64_t newlines, uns
                                std::uint64_t *column, std::uint64_t limit) {
     std::uint64_t col = *column;
     unsigned from = 0;
-    newlines &= below(upto);
+    newlines &= textlib_below(upto);
     if (limit == ~std::uint64_t{0}) {
         // No limit: only the line after the last newline counts.
         if (newlines != 0) {
-            from = highest(newlines) + 1;
+            from = textlib_highest(newlines) + 1;
             col = 0;
         }
         *column =
-            col + static_cast<std::uint64_t>(level::popcount(starts & below(upto) & ~below(from)));
+            col + static_cast<std::uint64_t>(level::popcount(starts & textlib_below(upto) & ~textlib_below(from)));
         return upto;
     }
     for (;;) {
-        const unsigned to = newlines != 0 ? lowest(newlines) : upto;
-        const std::uint64_t line = starts & below(to) & ~below(from);
+        const unsigned to = newlines != 0 ? textlib_lowest(newlines) : upto;
+        const std::uint64_t line = starts & textlib_below(to) & ~textlib_below(from);
         const auto runes = static_cast<std::uint64_t>(level::popcount(line));
         if (runes > limit - col) {
             *column = limit;
@@ -216,7 +204,7 @@ const char *count_chunks(const char *p, const char *end, textlib_counts *counts,
     while (p < end) {
         unsigned length;
         const chunk_masks m = classify_at<level>(p, end, &length);
-        const std::uint64_t plain = ~not_plain(m, &length) & below(length);
+        const std::uint64_t plain = ~not_plain(m, &length) & textlib_below(length);
         // Plain bytes from the chunk's start up to the first that is not.
         const std::uint64_t passed = plain & ~(plain + 1);
         const std::uint64_t starts = ~m.cont & passed;
@@ -258,7 +246,7 @@ template <typename level> textlib_runes rune_starts_chunks(const char *p, const 
         whole = length - 1;
     else if (length >= 2 && (lead3 & (last >> 1)) != 0 && (m.cont & last) != 0)
         whole = length - 2;
-    const std::uint64_t bytes = below(whole);
+    const std::uint64_t bytes = textlib_below(whole);
     return {starts & bytes,
             plain & bytes,
             m.tab & bytes,
@@ -273,18 +261,18 @@ template <typename level> textlib_view look_chunks(const char *p, const char *en
     unsigned looked;
     const chunk_masks m = classify_at<level>(p, end, &looked);
     unsigned whole = looked;
-    const std::uint64_t stops = not_plain(m, &whole) | ~below(whole);
-    const std::uint64_t bytes = below(looked);
-    return {m.tab & bytes, m.newline & bytes, m.space & bytes, stops != 0 ? lowest(stops) : 64};
+    const std::uint64_t stops = not_plain(m, &whole) | ~textlib_below(whole);
+    const std::uint64_t bytes = textlib_below(looked);
+    return {m.tab & bytes, m.newline & bytes, m.space & bytes, stops != 0 ? textlib_lowest(stops) : 64};
 }
 
 template <typename level> textlib_line_chunk look_line(const char *at, const char *end) {
     unsigned looked;
     const chunk_masks m = classify_at<level>(at, end, &looked);
     unsigned whole = looked;
-    const std::uint64_t refused = not_plain(m, &whole) | ~below(whole);
-    const unsigned plain = refused != 0 ? lowest(refused) : 64;
-    const std::uint64_t bytes = below(plain);
+    const std::uint64_t refused = not_plain(m, &whole) | ~textlib_below(whole);
+    const unsigned plain = refused != 0 ? textlib_lowest(refused) : 64;
+    const std::uint64_t bytes = textlib_below(plain);
     const std::uint64_t separators = (m.space | m.newline) & bytes;
     const std::uint64_t blanks = m.tab | m.space | m.newline;
     std::uint64_t stops = (m.tab | (separators & (blanks >> 1))) & bytes;
@@ -313,22 +301,22 @@ textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const ch
             if (chunk->usable == 0) break;
         }
         const auto from = static_cast<unsigned>(c - chunk->at);
-        const std::uint64_t window = below(chunk->usable) & ~below(from);
+        const std::uint64_t window = textlib_below(chunk->usable) & ~textlib_below(from);
         const std::uint64_t stops = chunk->stops & window;
-        const unsigned to = stops != 0 ? lowest(stops) : chunk->usable;
-        const std::uint64_t passing = window & below(to);
+        const unsigned to = stops != 0 ? textlib_lowest(stops) : chunk->usable;
+        const std::uint64_t passing = window & textlib_below(to);
         const std::uint64_t runes = chunk->starts & passing;
         const auto n = static_cast<std::uint64_t>(level::popcount(runes));
         // Up to the rune past the limit when it is here: a separator there ends the line's last
         // word.
         const bool full = n > limit - column;
         const unsigned over = full ? select_bit<level>(runes, limit - column) : to;
-        const std::uint64_t separators = chunk->separators & passing & below(over + 1);
+        const std::uint64_t separators = chunk->separators & passing & textlib_below(over + 1);
         if (separators != 0) {
-            const unsigned last = highest(separators);
+            const unsigned last = textlib_highest(separators);
             line.words_end = chunk->at + last;
             line.words_column =
-                column + static_cast<std::uint64_t>(level::popcount(runes & below(last)));
+                column + static_cast<std::uint64_t>(level::popcount(runes & textlib_below(last)));
         }
         const auto offset = static_cast<std::size_t>(c - p);
         if (offset < 128) newlines |= offsets{(chunk->newlines & passing) >> from} << offset;

@@ -121,6 +121,20 @@ inline std::uint64_t textlib_bit_count(std::uint64_t x) {
     return (x * 0x0101010101010101) >> 56;
 }
 
+// Bits below bit n, n at most 64.
+inline std::uint64_t textlib_below(unsigned n) {
+    return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+}
+
+// The lowest and the highest set bit of x, which has one.
+inline unsigned textlib_lowest(std::uint64_t x) {
+    return static_cast<unsigned>(__builtin_ctzll(x));
+}
+
+inline unsigned textlib_highest(std::uint64_t x) {
+    return 63u - static_cast<unsigned>(__builtin_clzll(x));
+}
+
 // One level's implementation of the operations above.
 struct textlib_kernel {
     const char *(*skip)(const char *p, const char *end, unsigned stops, std::uint64_t *column,

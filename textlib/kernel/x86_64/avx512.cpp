@@ -42,7 +42,7 @@ struct avx512_compares {
 __attribute__((target("avx512vbmi,avx512vbmi2"))) char *
 write_lone_runes_vbmi2(char *o, const char *p, unsigned n, std::uint64_t doubled,
                        std::uint64_t drop) {
-    const std::uint64_t bytes = below(n);
+    const std::uint64_t bytes = textlib_below(n);
     const __m512i v = _mm512_maskz_loadu_epi8(bytes, p);
     const std::uint64_t zero = _mm512_cmpeq_epi8_mask(v, _mm512_setzero_si512());
     const std::uint64_t kept = bytes & ~drop;

@@ -1,7 +1,6 @@
 // Columns: tab stops every tab_width columns or at those of a list that -t gives, and the
 // columns of runes by their display width.
-#include "filter.h"
-#include "width.h"
+#include "columns.h"
 
 #include <algorithm>
 #include <cerrno>

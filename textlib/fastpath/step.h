@@ -1,0 +1,205 @@
+// The exact step: the tools' way through text that is not plain, by the codec's grouping of bytes
+// into runes but a chunk at a time from the kernel, so that no rune waits for the one before it
+// to be decoded. A tool drives it with a plain loop: each call yields the next thing to handle.
+// Internal to textlib and the tools.
+#ifndef TEXTLIB_FASTPATH_STEP_H
+#define TEXTLIB_FASTPATH_STEP_H
+
+#include "blocks.h"
+#include "runes.h"
+#include "scan.h"
+
+#include <cstdint>
+#include <cstring>
+
+// The room that the bytes of a stretch may take when written.
+constexpr std::size_t TEXTLIB_STRETCH_ROOM = 2 * 64;
+
+// A stretch of runes that need no decoding, n bytes from at: one-byte runes, plain runes and
+// malformed runes of two bytes. Bit i of a mask is for at[i], and only bits below n are set.
+struct textlib_stretch {
+    const char *at;
+    unsigned n;
+    // Runes written as two bytes: one-byte runes that are not plain, and malformed runes of two
+    // bytes, whose second byte is dropped.
+    std::uint64_t doubled, dropped;
+    std::uint64_t starts; // every rune
+    std::uint64_t newlines, zeros;
+};
+
+// What a call of the exact step yields.
+enum textlib_step_kind {
+    TEXTLIB_STRETCH, // step.stretch: runes that need no decoding
+    TEXTLIB_RUNE,    // step.rune, its step.width bytes at step.at: one the tool must look at
+    TEXTLIB_MORE,    // the rune at step.next needs bytes still to come
+    TEXTLIB_PLAIN,   // plain text is ahead at step.next, or the bytes have ended there
+};
+
+// The step's functions are always inlined: in a tool's loop its state then stays in registers,
+// as it must for the per-rune step to keep up with the kernel.
+
+// Where the exact step stands between calls. Its chunk: the runes that start in its bytes from
+// chunk_at up to stop, which are the step's; plain text follows them when plain_after is set.
+struct textlib_step {
+    const char *next; // the first byte not yet yielded
+    const char *end;
+    bool at_eof;
+    const char *chunk_at;
+    unsigned stop;
+    bool plain_after;
+    textlib_runes runes;
+    std::uint64_t longer;           // the starts of runes of more than one byte
+    std::uint64_t doubled, dropped; // as a stretch has them
+    std::uint64_t decoded;          // runes that go to the tool decoded
+    std::uint64_t next_blank;       // runes before one that may be a blank or a newline
+    // What the last call yielded.
+    textlib_stretch stretch;
+    rune16 rune;
+    const char *at;
+    unsigned width;
+};
+
+inline textlib_step textlib_step_start(const char *p, const char *end, bool at_eof) {
+    textlib_step s{};
+    s.next = s.chunk_at = p;
+    s.end = end;
+    s.at_eof = at_eof;
+    return s;
+}
+
+// Takes in hand the chunk at s->next; when the bytes there cut a sequence short, yields it as a
+// rune, or waits for more bytes.
+[[gnu::always_inline]] inline bool textlib_step_chunk(textlib_step *s, textlib_step_kind *kind) {
+    s->runes = textlib_rune_starts(s->next, s->end);
+    const textlib_runes &runes = s->runes;
+    if (runes.whole == 0) {
+        rune16 r;
+        const int width =
+            textlib_take(&r, s->next, static_cast<std::size_t>(s->end - s->next), s->at_eof);
+        if (width == 0) {
+            *kind = TEXTLIB_MORE;
+        } else {
+            *kind = TEXTLIB_RUNE;
+            s->rune = r;
+            s->at = s->next;
+            s->width = static_cast<unsigned>(width);
+            s->next += width;
+            s->chunk_at = s->next;
+            s->stop = 0;
+        }
+        return false;
+    }
+    // The chunk stops where sixteen bytes of plain runes begin, each byte starting a plain rune or
+    // going on one, after at least one rune.
+    const std::uint64_t starts = runes.starts;
+    std::uint64_t plain = runes.plain | ~starts;
+    plain &= plain >> 1;
+    plain &= plain >> 2;
+    plain &= plain >> 4;
+    plain &= plain >> 8;
+    plain &= starts & ~std::uint64_t{1} &
+             (runes.whole >= 16 ? (std::uint64_t{1} << (runes.whole - 16) << 1) - 1 : 0);
+    const unsigned first_plain = plain != 0 ? textlib_lowest(plain) : 64;
+    s->chunk_at = s->next;
+    s->stop = first_plain < runes.whole ? first_plain : runes.whole;
+    s->plain_after = s->stop < runes.whole;
+    // Starts not followed by one.
+    s->longer = starts & ~((starts >> 1) | std::uint64_t{1} << (runes.whole - 1));
+    // A malformed rune of two bytes is written as C2 80, as a one-byte one of 80-FF is.
+    s->doubled = (starts & ~s->longer & ~runes.plain) | runes.cut_short;
+    s->dropped = runes.cut_short << 1;
+    s->decoded = s->longer & ~runes.cut_short & (display_width ? ~std::uint64_t{0} : ~runes.plain);
+    // The runes decoded may be blanks; past the stop nothing is known.
+    const std::uint64_t last = std::uint64_t{1} << (s->stop - 1);
+    s->next_blank = ((runes.tabs | runes.newlines | runes.spaces | s->decoded) >> 1) | last;
+    return true;
+}
+
+// Whether a chunk is in hand with runes left; else what to yield.
+[[gnu::always_inline]] inline bool textlib_step_ready(textlib_step *s, textlib_step_kind *kind) {
+    if (s->next != s->chunk_at + s->stop) return true;
+    if (s->plain_after || s->next == s->end) {
+        *kind = TEXTLIB_PLAIN;
+        return false;
+    }
+    return textlib_step_chunk(s, kind);
+}
+
+// Yields the rune at s->next, the start of one in the chunk in hand.
+[[gnu::always_inline]] inline textlib_step_kind textlib_step_rune(textlib_step *s) {
+    const auto from = static_cast<unsigned>(s->next - s->chunk_at);
+    const std::uint64_t after = s->runes.starts >> from >> 1;
+    s->width = after != 0 ? textlib_lowest(after) + 1 : s->runes.whole - from;
+    s->rune = textlib_rune_at(s->next, s->width);
+    s->at = s->next;
+    s->next += s->width;
+    return TEXTLIB_RUNE;
+}
+
+// The runes among a chunk's that the kernel's stop flags name; TEXTLIB_STOP_SPACE_RUN names the
+// spaces before a rune that is or may be a blank or a newline, or is not known.
+inline std::uint64_t textlib_step_stops(const textlib_step &s, unsigned stops) {
+    const auto when = [stops](unsigned stop) {
+        return (stops & stop) != 0 ? ~std::uint64_t{0} : 0;
+    };
+    return (s.runes.tabs & when(TEXTLIB_STOP_TAB)) |
+           (s.runes.newlines & when(TEXTLIB_STOP_NEWLINE)) |
+           (s.runes.spaces &
+            (when(TEXTLIB_STOP_SPACE) | (s.next_blank & when(TEXTLIB_STOP_SPACE_RUN))));
+}
+
+// The next thing from the exact step: runes that need no decoding a stretch at a time, but those
+// that the kernel's stop flags name (TEXTLIB_STOP_TAB, _NEWLINE, _SPACE, _SPACE_RUN) and, by
+// display width, plain runes of more than one byte, which come as runes; every other rune as a
+// rune. Stops where plain text is ahead again, after at least one rune.
+[[gnu::always_inline]] inline textlib_step_kind textlib_step_next(textlib_step *s, unsigned stops) {
+    textlib_step_kind kind;
+    if (!textlib_step_ready(s, &kind)) return kind;
+    const auto from = static_cast<unsigned>(s->next - s->chunk_at);
+    const std::uint64_t special = (s->decoded | textlib_step_stops(*s, stops)) & ~textlib_below(from);
+    const unsigned next = special != 0 ? textlib_lowest(special) : 64;
+    const unsigned to = next < s->stop ? next : s->stop;
+    if (to == from) return textlib_step_rune(s);
+    const std::uint64_t bytes = textlib_below(to - from);
+    const auto from_here = [from, bytes](std::uint64_t mask) { return (mask >> from) & bytes; };
+    s->stretch = {s->next,
+                  to - from,
+                  from_here(s->doubled),
+                  from_here(s->dropped),
+                  from_here(s->runes.starts),
+                  from_here(s->runes.newlines),
+                  from_here(s->runes.zeros)};
+    s->next = s->chunk_at + to;
+    return TEXTLIB_STRETCH;
+}
+
+// The next thing from the exact step, every rune on its own.
+[[gnu::always_inline]] inline textlib_step_kind textlib_step_next_rune(textlib_step *s) {
+    textlib_step_kind kind;
+    if (!textlib_step_ready(s, &kind)) return kind;
+    return textlib_step_rune(s);
+}
+
+// Writes a stretch at w, as the codec writes its runes back, and moves *column by one a rune, to
+// 0 after a newline.
+inline void textlib_write_stretch(textlib_writer *w, const textlib_stretch &stretch,
+                                  std::uint64_t *column) {
+    w->at = textlib_write_lone_runes(textlib_writer_room(w, TEXTLIB_STRETCH_ROOM), stretch.at,
+                                     stretch.n, stretch.doubled, stretch.dropped);
+    if (stretch.newlines != 0) {
+        *column = textlib_bit_count(stretch.starts & ~textlib_below(textlib_highest(stretch.newlines) + 1));
+    } else {
+        *column += textlib_bit_count(stretch.starts);
+    }
+}
+
+// The bytes ahead are plain enough to hand back to the kernel: eight of 01 to 7F.
+inline bool textlib_plain_ahead(const char *p, const char *end) {
+    if (end - p < 8) return false;
+    std::uint64_t x;
+    std::memcpy(&x, p, sizeof x);
+    constexpr std::uint64_t ones = 0x0101010101010101, highs = 0x8080808080808080;
+    return ((x | ((x - ones) & ~x)) & highs) == 0;
+}
+
+#endif

@@ -1,0 +1,47 @@
+#include "runes.h"
+
+namespace {
+
+inline bool is_continuation(int b) {
+    return (b & 0xC0) == 0x80;
+}
+
+// Bytes that a sequence starting with this byte may take, counting itself.
+inline int announced_width(int b0) {
+    if (b0 >= 0xC0 && b0 <= 0xDF) return 2;
+    if (b0 >= 0xE0 && b0 <= 0xEF) return 3;
+    return 1;
+}
+
+} // namespace
+
+int rune_fgetc(FILE *stream) {
+    int b = getc_unlocked(stream);
+    if (b == EOF) return -1;
+    char buffer[U8_MAXBYTES];
+    buffer[0] = static_cast<char>(b);
+    std::size_t have = 1;
+    const int width = announced_width(b);
+    while (have < static_cast<std::size_t>(width)) {
+        b = getc_unlocked(stream);
+        if (b == EOF) break;
+        if (!is_continuation(b)) {
+            ungetc(b, stream);
+            break;
+        }
+        buffer[have++] = static_cast<char>(b);
+    }
+    rune16 r;
+    textlib_take(&r, buffer, have, true);
+    return r;
+}
+
+int rune_fputc(rune16 r, FILE *stream) {
+    char buffer[U8_MAXBYTES];
+    const int n = u8_encode(buffer, &r);
+    for (int i = 0; i < n; i++) {
+        if (putc_unlocked(buffer[i], stream) == EOF) return -1;
+    }
+    return r;
+}
+
