@@ -77,8 +77,8 @@ void expand_rune(textlib_writer *w, rune16 r, std::uint64_t *column) {
 
 // The exact step where text is not plain, up to where plain text is ahead or a rune needs bytes
 // still to come; says which, with *p moved there.
-textlib_step_kind expand_runes(const char **p, const char *end, bool at_eof,
-                               std::uint64_t *column, textlib_output *out) {
+textlib_step_kind expand_runes(const char **p, const char *end, bool at_eof, std::uint64_t *column,
+                               textlib_output *out) {
     textlib_writer w = textlib_writer_start(out);
     std::uint64_t col = *column;
     textlib_step step = textlib_step_start(*p, end, at_eof);

@@ -26,8 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto reference = kernel_finds(p, end, stops, column, limit, between);
     for (const textlib_level *level : levels) {
         textlib_use_level(*level);
-        if (kernel_finds(p, end, stops, column, limit, between) != reference)
-            fuzz_fail(level->name, 0);
+        const std::string difference =
+            kernel_difference(reference, kernel_finds(p, end, stops, column, limit, between));
+        if (!difference.empty())
+            fuzz_fail((std::string(level->name) + ": " + difference).c_str(), 0);
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The kernel levels this build has that this machine runs, the scalar reference first.
@@ -28,28 +29,40 @@ inline void use_next_level() {
     textlib_use_level(*levels[next++ % levels.size()]);
 }
 
-// All the kernel finds at p, as one list of numbers: a skip (a column of ~0 asks for one that
-// counts none), a count, the rune starts and the view of the first chunk, the bytes of its
-// one-byte runes written, and two line scans, the second from where the first stopped.
-using kernel_found = std::vector<std::uint64_t>;
+// All the kernel finds at p, each number named by its operation and field: a skip (a column of
+// ~0 asks for one that counts none), a count, the rune starts and the view of the first chunk,
+// the bytes of its one-byte runes written, and two line scans, the second from where the first
+// stopped.
+using kernel_found = std::vector<std::pair<std::string, std::uint64_t>>;
 
 inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
                                  std::uint64_t column, std::uint64_t limit, bool between) {
     kernel_found found;
-    const auto add = [&found](auto... values) {
-        (found.push_back(static_cast<std::uint64_t>(values)), ...);
+    const auto add = [&found](const std::string &operation, const char *fields, auto... values) {
+        std::string names = fields;
+        std::size_t from = 0;
+        const auto next_name = [&names, &from] {
+            const std::size_t comma = names.find(',', from);
+            const std::string name = names.substr(from, comma - from);
+            from = comma == std::string::npos ? names.size() : comma + 1;
+            return name;
+        };
+        (found.emplace_back(operation + "." + next_name(), static_cast<std::uint64_t>(values)),
+         ...);
     };
     const std::uint64_t line_column = column == ~std::uint64_t{0} ? 0 : column;
     const char *const skipped =
         textlib_skip(p, end, stops, column == ~std::uint64_t{0} ? nullptr : &column, limit);
+    add("skip", "at,column", skipped - p, column);
     textlib_counts c{1, 2, 3};
     const char *const counted = textlib_count(p, end, &c, &between);
-    add(skipped - p, column, counted - p, c.lines, c.words, c.runes, between);
+    add("count", "at,lines,words,runes,between", counted - p, c.lines, c.words, c.runes, between);
     if (p == end) return found;
     const textlib_runes r = textlib_rune_starts(p, end);
-    add(r.starts, r.whole, r.plain, r.tabs, r.newlines, r.spaces, r.zeros, r.cut_short);
+    add("rune_starts", "starts,whole,plain,tabs,newlines,spaces,zeros,cut_short", r.starts, r.whole,
+        r.plain, r.tabs, r.newlines, r.spaces, r.zeros, r.cut_short);
     const textlib_view view = textlib_look(p, end);
-    add(view.tabs, view.newlines, view.spaces, view.plain);
+    add("look", "tabs,newlines,spaces,plain", view.tabs, view.newlines, view.spaces, view.plain);
     // Bytes 00 and 80-FF written as two where the starts and some bits besides say so; dropped
     // where the zeros and some others say so.
     const auto n = static_cast<unsigned>(std::min<std::ptrdiff_t>(end - p, 64));
@@ -62,18 +75,35 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
     char bytes[64] = {}, written[128];
     std::memcpy(bytes, p, n);
     const char *const written_end = textlib_write_lone_runes(written, bytes, n, doubled, drop);
+    add("write", "length", written_end - written);
     for (const char *at = written; at < written_end; at++)
-        add(static_cast<unsigned char>(*at));
+        add("write", ("byte " + std::to_string(at - written)).c_str(),
+            static_cast<unsigned char>(*at));
     textlib_line_chunk chunk{};
     const char *from = p;
-    for (int scan = 0; scan < 2; scan++) {
+    for (const char *const scan : {"scan_line", "second scan_line"}) {
         const textlib_line line =
             textlib_scan_line(&chunk, from, end, line_column, std::max(limit, line_column));
-        add(line.q - p, line.column, line.words_end - p, line.words_column, line.newlines[0],
-            line.newlines[1]);
+        add(scan, "q,column,words_end,words_column,newlines[0],newlines[1]", line.q - p,
+            line.column, line.words_end - p, line.words_column, line.newlines[0], line.newlines[1]);
         from = line.q;
     }
     return found;
+}
+
+// The first number a level found otherwise than the reference, named, with both values; empty
+// when it found the same.
+inline std::string kernel_difference(const kernel_found &reference, const kernel_found &found) {
+    for (std::size_t i = 0; i < reference.size() && i < found.size(); i++) {
+        if (reference[i] != found[i]) {
+            return reference[i].first + ": reference " + std::to_string(reference[i].second) +
+                   ", level " + found[i].first + " " + std::to_string(found[i].second);
+        }
+    }
+    if (reference.size() != found.size())
+        return "the level found " + std::to_string(found.size()) + " numbers, the reference " +
+               std::to_string(reference.size());
+    return "";
 }
 
 #endif

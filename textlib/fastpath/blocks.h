@@ -83,7 +83,6 @@ inline char *textlib_writer_room(textlib_writer *w, std::size_t n) {
     return w->at;
 }
 
-
 // Copies of at most this many bytes are made at that fixed size, without a library call.
 constexpr std::size_t TEXTLIB_SHORT = 128;
 
@@ -147,7 +146,6 @@ void textlib_input_close(textlib_input *in, const char *name);
 // A filter's per-file routine: opens the named input, runs routine from it to standard output,
 // writes out what is left and closes the input by the frame's rules.
 void textlib_filter_file(const char *name, void (*routine)(textlib_input *in, textlib_output *out));
-
 
 // Runs take(p, end, at_eof) over the input a block at a time, until the input has ended and every
 // byte is taken. take returns where it stopped: end, or the first byte of a rune that needs bytes

@@ -156,7 +156,8 @@ inline std::uint64_t textlib_step_stops(const textlib_step &s, unsigned stops) {
     textlib_step_kind kind;
     if (!textlib_step_ready(s, &kind)) return kind;
     const auto from = static_cast<unsigned>(s->next - s->chunk_at);
-    const std::uint64_t special = (s->decoded | textlib_step_stops(*s, stops)) & ~textlib_below(from);
+    const std::uint64_t special =
+        (s->decoded | textlib_step_stops(*s, stops)) & ~textlib_below(from);
     const unsigned next = special != 0 ? textlib_lowest(special) : 64;
     const unsigned to = next < s->stop ? next : s->stop;
     if (to == from) return textlib_step_rune(s);
@@ -187,7 +188,8 @@ inline void textlib_write_stretch(textlib_writer *w, const textlib_stretch &stre
     w->at = textlib_write_lone_runes(textlib_writer_room(w, TEXTLIB_STRETCH_ROOM), stretch.at,
                                      stretch.n, stretch.doubled, stretch.dropped);
     if (stretch.newlines != 0) {
-        *column = textlib_bit_count(stretch.starts & ~textlib_below(textlib_highest(stretch.newlines) + 1));
+        *column = textlib_bit_count(stretch.starts &
+                                    ~textlib_below(textlib_highest(stretch.newlines) + 1));
     } else {
         *column += textlib_bit_count(stretch.starts);
     }

@@ -76,9 +76,8 @@ struct portable_level {
     // Signed compares are unsigned ones with the high bits flipped.
     static bytes signed_below(const chunk &c, int byte) {
         const unsigned flipped = (unsigned(byte) & 0xFF) ^ 0x80;
-        return each(c, [flipped](std::uint64_t x) {
-            return ~at_least_bytes(x ^ HIGHS, flipped) & HIGHS;
-        });
+        return each(
+            c, [flipped](std::uint64_t x) { return ~at_least_bytes(x ^ HIGHS, flipped) & HIGHS; });
     }
     static bytes signed_above(const chunk &c, int byte) {
         const unsigned flipped = (unsigned(byte) & 0xFF) ^ 0x80;
@@ -113,4 +112,4 @@ bool always() {
 } // namespace
 
 extern constinit const textlib_level textlib_level_portable = {"portable", always,
-                                                              kernel_of<portable_level>()};
+                                                               kernel_of<portable_level>()};

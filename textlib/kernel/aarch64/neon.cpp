@@ -46,10 +46,12 @@ struct neon_level {
         });
     }
     static bytes signed_below(const chunk &c, int byte) {
-        return each(c, [b = signed_splat(byte)](uint8x16_t v) { return vcltq_s8(as_signed(v), b); });
+        return each(c,
+                    [b = signed_splat(byte)](uint8x16_t v) { return vcltq_s8(as_signed(v), b); });
     }
     static bytes signed_above(const chunk &c, int byte) {
-        return each(c, [b = signed_splat(byte)](uint8x16_t v) { return vcgtq_s8(as_signed(v), b); });
+        return each(c,
+                    [b = signed_splat(byte)](uint8x16_t v) { return vcgtq_s8(as_signed(v), b); });
     }
     static bytes either(const bytes &x, const bytes &y) {
         return {{vorrq_u8(x.v[0], y.v[0]), vorrq_u8(x.v[1], y.v[1]), vorrq_u8(x.v[2], y.v[2]),
@@ -109,7 +111,8 @@ char *neon_level::write_lone_runes(char *o, const char *p, unsigned n, std::uint
         const uint8x16_t pairs[2] = {vzip1q_u8(first, eighty), vzip2q_u8(first, eighty)};
         for (unsigned g = 0; 4 * g < bytes; g++) {
             const unsigned group = ((written >> (4 * g)) & 0xF) | ((twice >> (4 * g)) & 0xF) << 4;
-            uint8x8_t pattern = vld1_u8(reinterpret_cast<const std::uint8_t *>(SPREAD[group].data()));
+            uint8x8_t pattern =
+                vld1_u8(reinterpret_cast<const std::uint8_t *>(SPREAD[group].data()));
             if ((g & 1) != 0) pattern = vadd_u8(pattern, vdup_n_u8(8));
             vst1_u8(out, vqtbl1_u8(pairs[g / 2], pattern));
             out += __builtin_popcount(group);

@@ -66,4 +66,4 @@ bool has_avx2() {
 } // namespace
 
 extern constinit const textlib_level textlib_level_avx2 = {"avx2", has_avx2,
-                                                          kernel_of<avx2_level>()};
+                                                           kernel_of<avx2_level>()};

@@ -90,6 +90,6 @@ bool has_avx512vbmi2() {
 } // namespace
 
 extern constinit const textlib_level textlib_level_avx512bw = {"avx512bw", has_avx512bw,
-                                                              kernel_of<avx512_level>()};
-extern constinit const textlib_level textlib_level_avx512vbmi2 = {
-    "avx512vbmi2", has_avx512vbmi2, kernel_of<avx512vbmi2_level>()};
+                                                               kernel_of<avx512_level>()};
+extern constinit const textlib_level textlib_level_avx512vbmi2 = {"avx512vbmi2", has_avx512vbmi2,
+                                                                  kernel_of<avx512vbmi2_level>()};

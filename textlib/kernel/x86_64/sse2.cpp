@@ -13,5 +13,4 @@ bool always() {
 
 } // namespace
 
-extern constinit const textlib_level textlib_level_sse2 = {"sse2", always,
-                                                          kernel_of<sse2_level>()};
+extern constinit const textlib_level textlib_level_sse2 = {"sse2", always, kernel_of<sse2_level>()};

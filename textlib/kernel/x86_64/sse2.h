@@ -33,9 +33,8 @@ struct sse2_compares {
         return each(c, [b = splat(byte)](__m128i v) { return _mm_cmpeq_epi8(v, b); });
     }
     static bytes at_least(const chunk &c, int byte) {
-        return each(c, [b = splat(byte)](__m128i v) {
-            return _mm_cmpeq_epi8(_mm_max_epu8(v, b), v);
-        });
+        return each(c,
+                    [b = splat(byte)](__m128i v) { return _mm_cmpeq_epi8(_mm_max_epu8(v, b), v); });
     }
     static bytes within(const chunk &c, int low, int high) {
         return each(c, [l = splat(low), h = splat(high)](__m128i v) {
@@ -55,13 +54,15 @@ struct sse2_compares {
     static std::uint64_t mask(const bytes &x) {
         std::uint64_t bits = 0;
         for (int i = 0; i < 4; i++) {
-            bits |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(x.v[i])))
-                    << (16 * i);
+            bits |=
+                static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(x.v[i])))
+                << (16 * i);
         }
         return bits;
     }
     static bool any(const bytes &x) {
-        const __m128i all = _mm_or_si128(_mm_or_si128(x.v[0], x.v[1]), _mm_or_si128(x.v[2], x.v[3]));
+        const __m128i all =
+            _mm_or_si128(_mm_or_si128(x.v[0], x.v[1]), _mm_or_si128(x.v[2], x.v[3]));
         return _mm_movemask_epi8(all) != 0;
     }
 };

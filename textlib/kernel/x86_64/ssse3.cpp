@@ -85,4 +85,4 @@ bool has_ssse3() {
 } // namespace
 
 extern constinit const textlib_level textlib_level_ssse3 = {"ssse3", has_ssse3,
-                                                           kernel_of<ssse3_level>()};
+                                                            kernel_of<ssse3_level>()};
