@@ -1,4 +1,4 @@
-// textlib internals: the display width of runes, from the Unicode Character Database 14.0.0.
+// textlib internals: the display width of runes, from the Unicode Character Database 15.0.0.
 #ifndef TEXTLIB_WIDTH_H
 #define TEXTLIB_WIDTH_H
 
