@@ -20,11 +20,11 @@ TEST(Width, RunesTakeTheColumnsOfTheirUnicodeProperties) {
           0xFF21, 0xFFE0, 0x2E80, 0x2F00, 0x303E}},
         // Halfwidth, ambiguous and neutral runes beside the wide ones.
         {1, {0xFF76, 0xFF61, 0x303F, 0x4DC0, 0x1200, 0x2010, 0x0903, 0x00AD}},
-        // Marks, wide ones too, and one new in 15.0.0; zero-width format characters; Hangul
-        // medials and finals.
-        {0,
-         {0x0300, 0x0301, 0x20DD, 0xFE0F, 0x3099, 0x302A, 0x0ECE, 0x200B, 0x200D, 0x200F, 0x2060,
-          0x2064, 0xFEFF, 0x1160, 0x11FF}},
+        // Marks, wide ones too, and one new in 15.0.0; format characters: zero-width, bidi
+        // controls, prepended concatenation marks, annotation marks; Hangul medials and finals.
+        {0, {0x0300, 0x0301, 0x20DD, 0xFE0F, 0x3099, 0x302A, 0x0ECE, 0x200B, 0x200D,
+             0x200F, 0x2060, 0x2064, 0xFEFF, 0x061C, 0x180E, 0x202A, 0x202E, 0x2066,
+             0x206F, 0x0600, 0x08E2, 0xFFF9, 0xFFFB, 0x1160, 0x11FF}},
         // Latin, Greek, Cyrillic, controls, RUNE_BAD, surrogates, private use, specials.
         {1,
          {'A', ' ', '~', 0, '\t', 0x1B, 0x7F, RUNE_BAD, 0x00E9, 0x02FF, 0x03B1, 0x0416, 0xD800,

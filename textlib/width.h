@@ -4,9 +4,9 @@
 
 #include "textlib.h"
 
-// The columns r takes on a terminal: 0 for combining marks, zero-width format characters and
-// Hangul medial vowels and final consonants, 2 for wide and fullwidth runes, 1 for every other
-// (controls, tab, RUNE_BAD and unassigned runes included). No locale is consulted.
+// The columns r takes on a terminal: 0 for combining marks, format characters but the soft
+// hyphen, and Hangul medial vowels and final consonants, 2 for wide and fullwidth runes, 1 for
+// every other (controls, tab, RUNE_BAD and unassigned runes included). No locale is consulted.
 int textlib_display_width(rune16 r);
 
 #endif
