@@ -1,7 +1,12 @@
 #include "width.h"
 
 #include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdio>
+#include <fstream>
 #include <vector>
+#include <wchar.h>
 
 namespace {
 
@@ -38,6 +43,39 @@ TEST(Width, RunesTakeTheColumnsOfTheirUnicodeProperties) {
             EXPECT_EQ(textlib_display_width(r), group.width) << "U+" << std::hex << r;
         }
     }
+}
+
+// Every rune whose width differs from wcwidth's in C.UTF-8, one "RUNE TABLE WCWIDTH" line each,
+// against those tools/width-differences.txt keeps. wcwidth's -1, no width known (controls,
+// surrogates, unassigned), counts as 1: the tools give such runes one column.
+TEST(Width, DiffersFromTheCLibraryOnlyWhereListed) {
+    if (setlocale(LC_CTYPE, "C.UTF-8") == nullptr) GTEST_SKIP() << "no C.UTF-8 locale";
+    const auto row = [](unsigned r, int ours, int theirs) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%04X %d %d\n", r, ours, theirs);
+        return std::string(line);
+    };
+    std::string found, listed;
+    for (unsigned r = 0; r < 0x10000; r++) {
+        const int ours = textlib_display_width(static_cast<rune16>(r));
+        const int known = wcwidth(static_cast<wchar_t>(r));
+        if (ours != (known == -1 ? 1 : known)) found += row(r, ours, known == -1 ? 1 : known);
+    }
+    setlocale(LC_CTYPE, "C");
+    std::ifstream in(std::string(SOURCE_DIR) + "/tools/width-differences.txt");
+    ASSERT_TRUE(in.is_open());
+    for (std::string line; std::getline(in, line);) {
+        unsigned first = 0, last = 0;
+        int ours = 0, theirs = 0;
+        if (line.empty() || line[0] == '#') continue;
+        if (std::sscanf(line.c_str(), "%x..%x %d %d", &first, &last, &ours, &theirs) != 4) {
+            ASSERT_EQ(std::sscanf(line.c_str(), "%x %d %d", &first, &ours, &theirs), 3) << line;
+            last = first;
+        }
+        for (unsigned r = first; r <= last; r++)
+            listed += row(r, ours, theirs);
+    }
+    EXPECT_EQ(found, listed);
 }
 
 } // namespace

@@ -6,7 +6,8 @@
 
 // The columns r takes on a terminal: 0 for combining marks, format characters but the soft
 // hyphen, and Hangul medial vowels and final consonants, 2 for wide and fullwidth runes, 1 for
-// every other (controls, tab, RUNE_BAD and unassigned runes included). No locale is consulted.
+// every other (controls, tab, RUNE_BAD and unassigned runes included). No locale is consulted;
+// tools/width-differences.txt lists where the C library's wcwidth differs, and why.
 int textlib_display_width(rune16 r);
 
 #endif
