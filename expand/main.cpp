@@ -4,11 +4,13 @@
 
 namespace {
 
-const frame_tool EXPAND = {
-    "@(#)expand\t1.6", "expand [-v] [-t tabs] [--] [file ...]",
-    "  -v         show the identification on standard error\n"
-    "  -t tabs    tab stops every tabs columns (default 8)\n"
-    "  --display-width  count each rune as the columns a terminal shows it in\n"};
+constexpr frame_option_help EXPAND_OPTIONS[] = {
+    {"-t N", "tab stops every N columns (default 8)"},
+    {"-t LIST", "tab stops at the columns listed, such as 4,8,20"},
+    {"--display-width", "count each rune as the columns a terminal shows it in"}};
+
+const frame_tool EXPAND = {"@(#)expand\t1.6", "expand [-v] [-t tabs] [--] [file ...]",
+                           EXPAND_OPTIONS};
 
 } // namespace
 

@@ -4,13 +4,15 @@
 
 namespace {
 
-// -t is left out of the usage line but has its line in --help.
-const frame_tool LINEFILL = {
-    "@(#)linefill\t1.6", "linefill [-v] [-l length] [--] [file ...]",
-    "  -v         show the identification on standard error\n"
-    "  -l length  fill lines to at most length columns (default 70)\n"
-    "  -t tabs    tab stops every tabs columns, for indentation (default 8)\n"
-    "  --display-width  count each rune as the columns a terminal shows it in\n"};
+// -t is left out of the usage line but has its lines in --help.
+constexpr frame_option_help LINEFILL_OPTIONS[] = {
+    {"-l N", "fill lines to at most N columns (default 70)"},
+    {"-t N", "tab stops every N columns, for indentation (default 8)"},
+    {"-t LIST", "tab stops at the columns listed, such as 4,8,20"},
+    {"--display-width", "count each rune as the columns a terminal shows it in"}};
+
+const frame_tool LINEFILL = {"@(#)linefill\t1.6", "linefill [-v] [-l length] [--] [file ...]",
+                             LINEFILL_OPTIONS};
 
 } // namespace
 

@@ -4,12 +4,14 @@
 
 namespace {
 
+constexpr frame_option_help TABSQUEEZE_OPTIONS[] = {
+    {"-a", "convert every run of blanks, not only leading ones"},
+    {"-t N", "tab stops every N columns (default 8)"},
+    {"-t LIST", "tab stops at the columns listed, such as 4,8,20"},
+    {"--display-width", "count each rune as the columns a terminal shows it in"}};
+
 const frame_tool TABSQUEEZE = {
-    "@(#)tabsqueeze\t1.6", "tabsqueeze [-v] [-a] [-t tabs] [--] [file ...]",
-    "  -v         show the identification on standard error\n"
-    "  -a         convert every run of blanks, not only leading ones\n"
-    "  -t tabs    tab stops every tabs columns (default 8)\n"
-    "  --display-width  count each rune as the columns a terminal shows it in\n"};
+    "@(#)tabsqueeze\t1.6", "tabsqueeze [-v] [-a] [-t tabs] [--] [file ...]", TABSQUEEZE_OPTIONS};
 
 } // namespace
 

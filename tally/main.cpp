@@ -2,13 +2,13 @@
 
 namespace {
 
-const frame_tool TALLY = {"@(#)tally\t1.6", "tally [-v] [-lwrbc] [--] [file ...]",
-                          "  -v         show the identification on standard error\n"
-                          "  -l         count lines\n"
-                          "  -w         count words\n"
-                          "  -r         count runes\n"
-                          "  -b         count malformed sequences\n"
-                          "  -c         count bytes\n"};
+constexpr frame_option_help TALLY_OPTIONS[] = {{"-l", "count lines"},
+                                               {"-w", "count words"},
+                                               {"-r", "count runes"},
+                                               {"-b", "count malformed sequences"},
+                                               {"-c", "count bytes"}};
+
+const frame_tool TALLY = {"@(#)tally\t1.6", "tally [-v] [-lwrbc] [--] [file ...]", TALLY_OPTIONS};
 
 } // namespace
 

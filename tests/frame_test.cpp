@@ -36,27 +36,31 @@ const std::string TABSQUEEZE_USAGE = "usage: tabsqueeze [-v] [-a] [-t tabs] [--]
 const std::string TALLY_USAGE = "usage: tally [-v] [-lwrbc] [--] [file ...]\n";
 const std::string LINEFILL_USAGE = "usage: linefill [-v] [-l length] [--] [file ...]\n";
 
-const std::string V = "  -v         show the identification on standard error\n";
-const std::string T = "  -t tabs    tab stops every tabs columns (default 8)\n";
-const std::string D = "  --display-width  count each rune as the columns a terminal shows it in\n";
-const std::string LONG = "  --help     show this help\n"
-                         "  --version  show the identification on standard output\n";
-const std::string EXPAND_HELP = EXPAND_USAGE + V + T + D + LONG;
+// Every option's form in one column, with room for a long option and its value.
+const std::string V = "  -v                show the identification on standard error and exit\n"
+                      "                    without reading any input\n";
+const std::string T = "  -t N              tab stops every N columns (default 8)\n";
+const std::string LIST = "  -t LIST           tab stops at the columns listed, such as 4,8,20\n";
+const std::string D = "  --display-width   count each rune as the columns a terminal shows it in\n";
+const std::string LONG = "  --help            show this help\n"
+                         "  --version         show the identification on standard output\n";
+const std::string EXPAND_HELP = EXPAND_USAGE + V + T + LIST + D + LONG;
 const std::string TABSQUEEZE_HELP =
-    TABSQUEEZE_USAGE + V + "  -a         convert every run of blanks, not only leading ones\n" + T +
-    D + LONG;
+    TABSQUEEZE_USAGE + V +
+    "  -a                convert every run of blanks, not only leading ones\n" + T + LIST + D +
+    LONG;
 const std::string TALLY_HELP = TALLY_USAGE + V +
-                               "  -l         count lines\n"
-                               "  -w         count words\n"
-                               "  -r         count runes\n"
-                               "  -b         count malformed sequences\n"
-                               "  -c         count bytes\n" +
+                               "  -l                count lines\n"
+                               "  -w                count words\n"
+                               "  -r                count runes\n"
+                               "  -b                count malformed sequences\n"
+                               "  -c                count bytes\n" +
                                LONG;
 const std::string LINEFILL_HELP =
     LINEFILL_USAGE + V +
-    "  -l length  fill lines to at most length columns (default 70)\n"
-    "  -t tabs    tab stops every tabs columns, for indentation (default 8)\n" +
-    D + LONG;
+    "  -l N              fill lines to at most N columns (default 70)\n"
+    "  -t N              tab stops every N columns, for indentation (default 8)\n" +
+    LIST + D + LONG;
 
 TEST(Frame, HelpAndVersionOnlyWhereAnOptionMayStand) {
     // clang-format off
@@ -75,6 +79,7 @@ TEST(Frame, HelpAndVersionOnlyWhereAnOptionMayStand) {
         {"tally", {"-lw", "--help", "-v"}, TALLY_HELP, "", 0},
         {"linefill", {"-t", "4", "--version", "--help"}, "@(#)linefill\t1.6\n", "", 0},
         {"tally", {"-v", "--help"}, "", "@(#)tally\t1.6\n", 0},
+        {"expand", {"-v"}, "", "@(#)expand\t1.6\n", 0, "a\tb\n"},
         {"linefill", {"-l", "0", "--help"}, "",
          "linefill: -l option must specify a decimal integer greater than zero\n", 1},
         // An input name after an operand or "--", and an option's value after -t.

@@ -50,11 +50,19 @@ int int_strict_parse(const char *text, int base);
 
 // ---- Command frame shared by the tools' main routines ----
 
+// One line of --help: an option's form ("-t N", "--display-width") and what it does. An empty
+// form goes on with the line before it.
+struct frame_option_help {
+    const char *form;
+    const char *text;
+};
+
 // What a tool says of itself.
 struct frame_tool {
     const char *identification; // "@(#)", the name, a tab and the version
     const char *usage;          // the usage line after "usage: "
-    const char *options;        // --help's lines for the option letters, each ending in \n
+    // --help's lines for the tool's own options; -v, --help and --version are the frame's.
+    std::span<const frame_option_help> options;
 };
 
 // What frame_getopt returns for a long option, apart from every option letter. Every tool
@@ -81,7 +89,8 @@ int frame_getopt(int argc, char **argv, const char *options,
 [[noreturn]] void frame_identify(const frame_tool &tool);
 // --version: the identification string on standard output, then frame_exit.
 [[noreturn]] void frame_version(const frame_tool &tool);
-// --help: the usage line and a line per option on standard output, then frame_exit.
+// --help: the usage line and the options, their forms in one column, on standard output, then
+// frame_exit.
 [[noreturn]] void frame_help(const frame_tool &tool);
 // A bad option or a missing value: the usage line, exit 1.
 [[noreturn]] void frame_usage(const frame_tool &tool);

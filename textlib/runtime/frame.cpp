@@ -10,6 +10,15 @@ namespace {
 constexpr frame_long_option COMMON_LONG_OPTIONS[] = {{"help", LONG_HELP},
                                                      {"version", LONG_VERSION}};
 
+// The column of --help's option forms: room for a long option with a value, such as
+// "--display-width" or "--name=VALUE", so that every tool's lines up alike.
+constexpr int HELP_FORM_WIDTH = 16;
+constexpr frame_option_help IDENTIFY_HELP[] = {
+    {"-v", "show the identification on standard error and exit"},
+    {"", "without reading any input"}};
+constexpr frame_option_help COMMON_HELP[] = {
+    {"--help", "show this help"}, {"--version", "show the identification on standard output"}};
+
 // Set while getopt is inside a group of letters such as "-at4": it takes its next letter from
 // the argument it holds, so argv[optind] is not the next argument.
 bool inside_group = false;
@@ -62,9 +71,13 @@ void frame_version(const frame_tool &tool) {
 }
 
 void frame_help(const frame_tool &tool) {
-    printf("usage: %s\n%s", tool.usage, tool.options);
-    printf("  --help     show this help\n"
-           "  --version  show the identification on standard output\n");
+    printf("usage: %s\n", tool.usage);
+    for (const std::span<const frame_option_help> lines :
+         {std::span<const frame_option_help>(IDENTIFY_HELP), tool.options,
+          std::span<const frame_option_help>(COMMON_HELP)}) {
+        for (const frame_option_help &line : lines)
+            printf("  %-*s  %s\n", HELP_FORM_WIDTH, line.form, line.text);
+    }
     frame_exit();
 }
 
