@@ -420,6 +420,8 @@ constexpr bool built_with_address_sanitizer = false;
 TEST(Linefill, LongRunsOfBlanksTakeLittleMemory) {
     if (built_with_address_sanitizer)
         GTEST_SKIP() << "the sanitizer's shadow memory does not fit a bounded address space";
+    if (UNDER_EMULATOR)
+        GTEST_SKIP() << "the emulator's own code buffer does not fit a bounded address space";
     const std::size_t blanks = 64 << 20;
     const struct {
         std::string text;
