@@ -1,0 +1,86 @@
+// The exact step of the block path, for the runes that the kernel does not pass. Inline in each
+// routine's block loop: some texts call it once a line, where a call's cost shows.
+#ifndef TABSQUEEZE_SQUEEZE_STEP_H
+#define TABSQUEEZE_SQUEEZE_STEP_H
+
+#include "squeeze_runs.h"
+#include "step.h"
+
+// Whether a blank here begins a run: with -a everywhere, without only at a line's start.
+inline bool blanks_begin_runs(const squeeze_state &s) {
+    return all_blanks || s.at_line_start;
+}
+
+// Moves the state past a rune that goes out as it is.
+inline void pass_rune(squeeze_state *s, rune16 r) {
+    if (all_blanks) {
+        s->column = r == TEXTLIB_NEWLINE ? 0 : s->column + textlib_columns_of(r);
+        return;
+    }
+    // By display width a rune of no width leaves a line at its start.
+    s->at_line_start = r == TEXTLIB_NEWLINE || (s->at_line_start && textlib_columns_of(r) == 0);
+}
+
+// Writes a stretch, whose runes go out as they are, a column each, and moves the state past it.
+inline void pass_stretch(textlib_writer *w, const textlib_stretch &stretch, squeeze_state *s) {
+    textlib_write_stretch(w, stretch, &s->column);
+    // Without -a newlines are stops, so the stretch holds none: the line is past its start.
+    s->at_line_start = false;
+}
+
+// A rune that the exact step hands over: it goes on with an open run or ends it, begins a run, or
+// goes out as it is.
+inline void take_rune(textlib_writer *w, rune16 r, squeeze_state *s) {
+    if (s->in_run) {
+        if (textlib_is_blank(r)) {
+            s->column = textlib_after_blank(r, s->column);
+            return;
+        }
+        textlib_writer_done(w);
+        end_run(s, w->out);
+        *w = textlib_writer_start(w->out);
+    }
+    if (textlib_is_blank(r) && blanks_begin_runs(*s)) {
+        begin_run(s);
+        s->column = textlib_after_blank(r, s->column);
+        return;
+    }
+    pass_rune(s, r);
+    w->at += textlib_encode3(textlib_writer_room(w, U8_MAXBYTES), r);
+}
+
+// The next thing from the exact step: inside a run every rune, for the first that is no blank ends
+// it; outside, the runes of kernel_stops. One call for each of its sets: there the set is a
+// constant, which the step's masks fold in.
+[[gnu::always_inline]] inline textlib_step_kind step_next(textlib_step *step,
+                                                          const squeeze_state &s) {
+    if (s.in_run) return textlib_step_next_rune(step);
+    if (all_blanks) return textlib_step_next(step, kernel_stops(s));
+    if (s.at_line_start) return textlib_step_next(step, kernel_stops(s));
+    return textlib_step_next(step, kernel_stops(s));
+}
+
+// The exact step: rune by rune by the reference's rules, up to where plain text is ahead or a rune
+// needs bytes still to come; says which, with *p moved there.
+[[gnu::always_inline]] inline textlib_step_kind
+squeeze_runes(const char **p, const char *end, bool at_eof, squeeze_state *s, textlib_output *out) {
+    textlib_writer w = textlib_writer_start(out);
+    // A copy of the state, which the bytes written cannot alias, so that it stays in registers.
+    squeeze_state state = *s;
+    textlib_step step = textlib_step_start(*p, end, at_eof);
+    for (;;) {
+        const textlib_step_kind kind = step_next(&step, state);
+        switch (kind) {
+        case TEXTLIB_STRETCH: pass_stretch(&w, step.stretch, &state); break;
+        case TEXTLIB_RUNE: take_rune(&w, step.rune, &state); break;
+        case TEXTLIB_MORE:
+        case TEXTLIB_PLAIN:
+            textlib_writer_done(&w);
+            *s = state;
+            *p = step.next;
+            return kind;
+        }
+    }
+}
+
+#endif
