@@ -1,9 +1,14 @@
 // linefill: joins the lines of each paragraph and breaks them again at a maximum line length,
-// keeping each output line's indentation. Columns are counted in runes.
+// keeping each output line's indentation. Columns are counted in runes, or with --display-width
+// as a terminal shows them.
+//
+// Two paths write the same output: the reference (reference.cpp), rune by rune over a stream,
+// and the block path (blocks.cpp and the files it names), which the tool runs.
 #ifndef LINEFILL_LINEFILL_H
 #define LINEFILL_LINEFILL_H
 
 #include "blocks.h"
+#include "runes.h"
 
 extern int line_length;
 // tab_width, the distance between tab stops, is textlib's.
@@ -15,13 +20,19 @@ struct rune_string {
     std::size_t capacity;
 };
 
-// Carried from one input to the next: an output line left open at the end of one file goes on
-// in the next.
-extern std::uint64_t out_column; // columns written on the current output line
-extern rune_string indent;       // leading blanks of the current input line
-extern rune_string word;         // the word being collected by the reference routine
+// Columns written on the current output line, kept by both paths. It carries from one input to
+// the next: an output line left open at the end of one input goes on in the next.
+extern std::uint64_t out_column;
+// The reference's storage, reused from line to line and from one input to the next.
+extern rune_string indent; // leading blanks of the current input line
+extern rune_string word;   // the word being collected
 
 void runes_append(rune_string *string, rune16 r);
+
+// Whether r, or -1 for the end of input, goes into a word: anything but a blank or a newline.
+inline bool is_word_rune(int r) {
+    return r != -1 && r != TEXTLIB_NEWLINE && !textlib_is_blank(r);
+}
 
 void linefill_file(const char *name);
 // The rune-by-rune rules, holding each word whole: the reference for the block path.

@@ -125,6 +125,7 @@ textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const ch
                               std::uint64_t column, std::uint64_t limit) {
     textlib_line line = {p, column, p, column, {0, 0}};
     __extension__ typedef unsigned __int128 offsets;
+    static_assert(sizeof(offsets) * 8 == TEXTLIB_LINE_NEWLINE_WINDOW);
     offsets newlines = 0;
     const char *c = p;
     while (c < end) {
@@ -151,7 +152,8 @@ textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const ch
                 column + static_cast<std::uint64_t>(level::popcount(runes & textlib_below(last)));
         }
         const auto offset = static_cast<std::size_t>(c - p);
-        if (offset < 128) newlines |= offsets{(chunk->newlines & passing) >> from} << offset;
+        if (offset < TEXTLIB_LINE_NEWLINE_WINDOW)
+            newlines |= offsets{(chunk->newlines & passing) >> from} << offset;
         if (full) {
             column = limit;
             c = chunk->at + over;
@@ -169,7 +171,7 @@ textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const ch
     line.q = c;
     line.column = column;
     const auto words = static_cast<std::size_t>(line.words_end - p);
-    if (words < 128) newlines &= (offsets{1} << words) - 1;
+    if (words < TEXTLIB_LINE_NEWLINE_WINDOW) newlines &= (offsets{1} << words) - 1;
     line.newlines[0] = static_cast<std::uint64_t>(newlines);
     line.newlines[1] = static_cast<std::uint64_t>(newlines >> 64);
     return line;

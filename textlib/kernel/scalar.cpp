@@ -165,7 +165,9 @@ textlib_line scan_line_scalar(textlib_line_chunk *, const char *p, const char *e
         line.words_end = q;
         line.words_column = column;
     }
-    for (const char *at = p; at < line.words_end && at - p < 128; at++) {
+    for (const char *at = p;
+         at < line.words_end && static_cast<std::size_t>(at - p) < TEXTLIB_LINE_NEWLINE_WINDOW;
+         at++) {
         if (*at == '\n') line.newlines[(at - p) / 64] |= std::uint64_t{1} << ((at - p) % 64);
     }
     return line;

@@ -81,6 +81,9 @@ struct textlib_line_chunk {
     std::uint64_t stops; // tabs, and separators before a blank, a rune that is not plain or end
 };
 
+// The offsets from p that textlib_line.newlines covers.
+constexpr std::size_t TEXTLIB_LINE_NEWLINE_WINDOW = 128;
+
 // Where textlib_scan_line stopped.
 struct textlib_line {
     const char *q;
@@ -89,7 +92,7 @@ struct textlib_line {
     // space or newline before q, else p; and the column there.
     const char *words_end;
     std::uint64_t words_column;
-    // The newlines in [p, words_end), by their offset from p, up to offset 128.
+    // The newlines in [p, words_end), by their offset from p, below TEXTLIB_LINE_NEWLINE_WINDOW.
     std::uint64_t newlines[2];
 };
 

@@ -1,0 +1,252 @@
+// The block path: the reference's output from blocks of input, its bytes copied as they stand
+// wherever the codec would write them back unchanged. Plain words go a whole output line at a
+// time (whole_lines.cpp); everything else goes a rune, or a stretch of runes, at a time by the
+// reference's rules, and a word is held only while it may still fit the open line.
+#include "block_state.h"
+
+#include <cstring>
+
+namespace {
+
+// ---- Placing a word as its bytes come ----
+
+// Bytes of a word on the line: the indentation first when they open it. Only bytes of the input
+// stay put until the next read and may be borrowed; held and staged ones are soon reused.
+void write_word_bytes(fill_state *s, textlib_output *out, const char *bytes, std::size_t n,
+                      std::uint64_t columns, bool from_input) {
+    if (n == 0) return;
+    // A rune of no display width leaves the column at 0: the indentation goes before the word's
+    // first bytes only.
+    if (out_column == 0 && !s->place.begun && s->indent.any) put_indent(out, &s->indent);
+    s->place.begun = true;
+    if (from_input)
+        textlib_output_span(out, bytes, n);
+    else
+        textlib_output_bytes(out, bytes, n);
+    out_column += columns;
+}
+
+void write_held(fill_state *s, textlib_output *out) {
+    write_word_bytes(s, out, s->place.held.bytes, s->place.held.length, s->place.held_columns,
+                     false);
+}
+
+void begin_word(fill_state *s, textlib_output *out) {
+    word_place *const place = &s->place;
+    place->held.length = 0;
+    place->held_columns = 0;
+    place->begun = false;
+    place->holding = out_column != 0;
+    if (place->holding && out_column >= static_cast<std::uint64_t>(line_length)) {
+        put_newline(out);
+        place->holding = false;
+    }
+    place->room_columns =
+        place->holding ? static_cast<std::uint64_t>(line_length) - out_column - 1 : 0;
+}
+
+void add_word_bytes(fill_state *s, textlib_output *out, const char *bytes, std::size_t n,
+                    std::uint64_t columns, bool from_input) {
+    if (n == 0) return;
+    word_place *const place = &s->place;
+    if (place->holding && columns > place->room_columns - place->held_columns) {
+        // Too long for the open line whatever follows: the word opens the next one.
+        put_newline(out);
+        write_held(s, out);
+        place->holding = false;
+    }
+    if (!place->holding) {
+        write_word_bytes(s, out, bytes, n, columns, from_input);
+        return;
+    }
+    byte_buffer_append(&place->held, bytes, n);
+    place->held_columns += columns;
+}
+
+void clear_staged(fill_state *s) {
+    s->staged.length = 0;
+    s->staged_columns = 0;
+}
+
+void place_staged(fill_state *s, textlib_output *out) {
+    add_word_bytes(s, out, s->staged.bytes, s->staged.length, s->staged_columns, false);
+    clear_staged(s);
+}
+
+// The end of the word being read. One still held fits after a space on the open line if its
+// staged bytes fit too, and these go out from where they are, without joining the held ones;
+// else the staged bytes are placed as any are.
+void end_word(fill_state *s, textlib_output *out) {
+    const word_place *const place = &s->place;
+    if (!place->holding || s->staged_columns > place->room_columns - place->held_columns) {
+        place_staged(s, out);
+        return;
+    }
+    textlib_output_byte(out, ' ');
+    out_column++;
+    write_held(s, out);
+    write_word_bytes(s, out, s->staged.bytes, s->staged.length, s->staged_columns, false);
+    clear_staged(s);
+}
+
+// A blank line, or the end of input at a line start, closes the open line and keeps its blanks.
+void end_paragraph(textlib_output *out, const indentation *ind, bool newline) {
+    if (out_column != 0) put_newline(out);
+    if (ind->any) put_indent(out, ind);
+    if (newline || ind->any) put_newline(out);
+}
+
+// ---- Runes by the reference's rules ----
+
+constexpr unsigned WORD_STOPS = TEXTLIB_STOP_TAB | TEXTLIB_STOP_NEWLINE | TEXTLIB_STOP_SPACE;
+
+// A rune of the word being read, its n bytes at bytes, which has U8_MAXBYTES.
+inline void stage_word_rune(fill_state *s, rune16 r, const char *bytes, unsigned n,
+                            textlib_output *out) {
+    // Rune 0 ends a zero-terminated word where it stands, so it never stays in one.
+    if (r == 0) return;
+    if (s->staged.length + U8_MAXBYTES > STAGED_SIZE - U8_MAXBYTES) place_staged(s, out);
+    std::memcpy(s->staged.bytes + s->staged.length, bytes, U8_MAXBYTES);
+    s->staged.length += n;
+    s->staged_columns += textlib_columns_of(r);
+}
+
+// One rune by the routine's rules; bytes are the n bytes it is written as, in a buffer of
+// U8_MAXBYTES.
+void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_output *out) {
+    if (s->at == fill_at::in_word) {
+        if (is_word_rune(r)) {
+            stage_word_rune(s, r, bytes, n, out);
+            return;
+        }
+        end_word(s, out);
+        s->at = fill_at::between_words;
+    }
+    if (s->at == fill_at::line_start) {
+        if (textlib_is_blank(r)) {
+            indent_add(&s->indent, r);
+            return;
+        }
+        if (r == TEXTLIB_NEWLINE) {
+            end_paragraph(out, &s->indent, true);
+            indent_clear(&s->indent);
+            return;
+        }
+        s->at = fill_at::between_words;
+    }
+    if (textlib_is_blank(r)) return;
+    if (r == TEXTLIB_NEWLINE) {
+        indent_clear(&s->indent);
+        s->at = fill_at::line_start;
+        return;
+    }
+    begin_word(s, out);
+    s->at = fill_at::in_word;
+    fill_rune(s, r, bytes, n, out);
+}
+
+// A rune of the word being read, or any rune by the routine's rules.
+void step_rune(fill_state *s, rune16 r, textlib_output *out) {
+    char bytes[U8_MAXBYTES];
+    const auto n = static_cast<unsigned>(textlib_encode3(bytes, r));
+    // Inside a word, the usual case, a rune is only staged.
+    if (s->at == fill_at::in_word && is_word_rune(r))
+        stage_word_rune(s, r, bytes, n, out);
+    else
+        fill_rune(s, r, bytes, n, out);
+}
+
+// Inside a word, runes that need no decoding are staged a stretch at a time, runes 0 left out.
+void stage_stretch(fill_state *s, const textlib_stretch &stretch, textlib_output *out) {
+    if (STAGED_SIZE - s->staged.length < TEXTLIB_STRETCH_ROOM) place_staged(s, out);
+    char *const start = s->staged.bytes;
+    const char *const written =
+        textlib_write_lone_runes(start + s->staged.length, stretch.at, stretch.n, stretch.doubled,
+                                 stretch.zeros | stretch.dropped);
+    s->staged.length = static_cast<std::size_t>(written - start);
+    s->staged_columns += textlib_bit_count(stretch.starts & ~stretch.zeros);
+}
+
+// The exact step, up to where plain text is ahead or a rune needs bytes still to come; says
+// which, with *p moved there.
+textlib_step_kind fill_runes(fill_state *s, const char **p, const char *end, bool at_eof,
+                             textlib_output *out) {
+    textlib_step step = textlib_step_start(*p, end, at_eof);
+    for (;;) {
+        const textlib_step_kind kind = s->at == fill_at::in_word
+                                           ? textlib_step_next(&step, WORD_STOPS)
+                                           : textlib_step_next_rune(&step);
+        switch (kind) {
+        case TEXTLIB_STRETCH: stage_stretch(s, step.stretch, out); break;
+        case TEXTLIB_RUNE: step_rune(s, step.rune, out); break;
+        case TEXTLIB_MORE:
+        case TEXTLIB_PLAIN: *p = step.next; return kind;
+        }
+    }
+}
+
+// ---- The block routine ----
+
+// Everything from p that can be decided now; returns end, or where a rune waits for more bytes.
+const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eof,
+                       textlib_output *out) {
+    // The bytes that the line scan looked at last may have changed since the last call.
+    s->chunk.at = nullptr;
+    while (p < end) {
+        const auto b = static_cast<unsigned char>(*p);
+        if (s->at == fill_at::in_word && may_begin_word(b)) {
+            std::uint64_t columns = 0;
+            const char *const q = textlib_skip_columns(p, end, WORD_STOPS, &columns);
+            if (q != p) {
+                place_staged(s, out);
+                add_word_bytes(s, out, p, static_cast<std::size_t>(q - p), columns, true);
+                p = q;
+                continue;
+            }
+        } else if (s->at != fill_at::in_word && may_begin_word(b) && plain_word_rune_at(p, end)) {
+            // A word: a line's indentation ends before it.
+            s->at = fill_at::between_words;
+            const char *const q = place_words(s, p, end, out);
+            if (q != p) {
+                p = q;
+                continue;
+            }
+            begin_word(s, out);
+            s->at = fill_at::in_word;
+            continue;
+        }
+        // Between words, and where plain text is ahead, a byte 01-7F is a rune by itself.
+        if ((s->at != fill_at::in_word && b != 0 && b < 0x80) || textlib_plain_ahead(p, end)) {
+            fill_rune(s, b, p, 1, out);
+            p++;
+            continue;
+        }
+        if (fill_runes(s, &p, end, at_eof, out) == TEXTLIB_MORE) break;
+    }
+    return p;
+}
+
+fill_state fill_start() {
+    fill_state s{};
+    s.at = fill_at::line_start;
+    byte_buffer_grow(&s.staged, STAGED_SIZE);
+    return s;
+}
+
+void fill_release(fill_state *s) {
+    byte_buffer_release(&s->indent.runs);
+    byte_buffer_release(&s->place.held);
+    byte_buffer_release(&s->staged);
+}
+
+} // namespace
+
+void linefill_blocks(textlib_input *in, textlib_output *out) {
+    fill_state s = fill_start();
+    textlib_each_block(in, [&s, out](const char *p, const char *end, bool at_eof) {
+        return fill_bytes(&s, p, end, at_eof, out);
+    });
+    if (s.at == fill_at::in_word) end_word(&s, out);
+    if (s.at == fill_at::line_start) end_paragraph(out, &s.indent, false);
+    fill_release(&s);
+}

@@ -1,0 +1,39 @@
+#include "buffers.h"
+
+#include "linefill.h"
+
+#include <cstdlib>
+
+namespace {
+
+// Returns data with room for need elements of size bytes, doubling *capacity as needed; a size
+// past what memory can hold fails as realloc does.
+void *grown(void *data, std::size_t *capacity, std::size_t need, std::size_t size) {
+    if (need <= *capacity) return data;
+    constexpr std::size_t most = ~std::size_t{0};
+    std::size_t enlarged = *capacity < 16 ? 16 : *capacity;
+    while (enlarged < need)
+        enlarged = enlarged > most / 2 ? need : 2 * enlarged;
+    if (enlarged > most / size) diag_fatal("realloc() failed");
+    void *const moved = realloc(data, enlarged * size);
+    if (moved == nullptr) diag_fatal("realloc() failed");
+    *capacity = enlarged;
+    return moved;
+}
+
+} // namespace
+
+void runes_append(rune_string *string, rune16 r) {
+    string->runes = static_cast<rune16 *>(
+        grown(string->runes, &string->capacity, string->length + 1, sizeof(rune16)));
+    string->runes[string->length++] = r;
+}
+
+void byte_buffer_grow(byte_buffer *buffer, std::size_t need) {
+    buffer->bytes = static_cast<char *>(grown(buffer->bytes, &buffer->capacity, need, 1));
+}
+
+void byte_buffer_release(byte_buffer *buffer) {
+    std::free(buffer->bytes);
+    *buffer = {nullptr, 0, 0};
+}

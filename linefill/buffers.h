@@ -1,0 +1,26 @@
+// The block path's growing byte buffer; the reference's runes grow the same way (rune_string in
+// linefill.h, runes_append).
+#ifndef LINEFILL_BUFFERS_H
+#define LINEFILL_BUFFERS_H
+
+#include <cstddef>
+#include <cstring>
+
+// Bytes that grow by doubling, so appending is linear over a whole input.
+struct byte_buffer {
+    char *bytes;
+    std::size_t length;
+    std::size_t capacity;
+};
+
+// Gives the buffer room for need bytes in all.
+void byte_buffer_grow(byte_buffer *buffer, std::size_t need);
+void byte_buffer_release(byte_buffer *buffer);
+
+inline void byte_buffer_append(byte_buffer *buffer, const char *bytes, std::size_t n) {
+    if (buffer->capacity - buffer->length < n) byte_buffer_grow(buffer, buffer->length + n);
+    std::memcpy(buffer->bytes + buffer->length, bytes, n);
+    buffer->length += n;
+}
+
+#endif
