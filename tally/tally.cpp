@@ -63,50 +63,24 @@ tally_counts tally_plain(FILE *in) {
     }
 }
 
-namespace {
-
-// count_rune for the block path's exact step, without a branch on the rune: in text of bytes at
-// random, no test on a rune's class is predictable.
-inline void count_rune_at_random(tally_counts *c, rune16 r, bool *between_words) {
-    const bool bad = r == RUNE_BAD, newline = r == TEXTLIB_NEWLINE;
-    const bool separator = newline | textlib_is_blank(r);
-    c->runes++;
-    c->broken += bad;
-    c->lines += newline;
-    c->words += !bad & !separator & *between_words;
-    *between_words = bad ? *between_words : separator;
+unsigned tally_selection() {
+    return (show_lines ? TEXTLIB_COUNT_LINES : 0u) | (show_words ? TEXTLIB_COUNT_WORDS : 0u) |
+           (show_runes ? TEXTLIB_COUNT_RUNES : 0u) | (show_broken ? TEXTLIB_COUNT_BROKEN : 0u) |
+           (show_bytes ? TALLY_BYTES : 0);
 }
 
-} // namespace
-
-tally_counts tally_blocks(textlib_input *in) {
-    tally_counts c{};
-    textlib_counts plain{};
+tally_counts tally_blocks(textlib_input *in, unsigned selection) {
+    textlib_counts c{};
+    std::uint64_t bytes = 0;
     bool between_words = true;
     while (textlib_input_fill(in)) {
         const char *const start = in->data + in->begin;
-        const char *const end = in->data + in->end;
-        const char *p = start;
-        while (p < end) {
-            bool waiting = false;
-            const auto lone = [&](const char *from, unsigned n) {
-                for (const char *const to = from + n; from < to; from++)
-                    count_rune_at_random(&c, textlib_rune_at(from, 1), &between_words);
-            };
-            p = textlib_each_rune(textlib_count(p, end, &plain, &between_words), end, in->at_eof,
-                                  &waiting, lone, [&](const char *at, unsigned width) {
-                                      count_rune_at_random(&c, textlib_rune_at(at, width),
-                                                           &between_words);
-                                  });
-            if (waiting) break;
-        }
-        c.bytes += static_cast<std::uint64_t>(p - start);
+        const char *const p =
+            textlib_tally(start, in->data + in->end, in->at_eof, selection, &c, &between_words);
+        bytes += static_cast<std::uint64_t>(p - start);
         in->begin = static_cast<std::size_t>(p - in->data);
     }
-    c.lines += plain.lines;
-    c.words += plain.words;
-    c.runes += plain.runes;
-    return c;
+    return {c.lines, c.words, c.runes, c.broken, bytes};
 }
 
 void print_counts(std::uint64_t lines, std::uint64_t words, std::uint64_t runes,
@@ -123,7 +97,7 @@ void print_counts(std::uint64_t lines, std::uint64_t words, std::uint64_t runes,
 void tally_file(const char *name) {
     static textlib_input in;
     textlib_input_start(&in, input_open(name), nullptr);
-    const tally_counts c = tally_blocks(&in);
+    const tally_counts c = tally_blocks(&in, tally_selection());
     // A failed read ends the program here, before its partial counts reach the output.
     textlib_input_close(&in, name);
     print_counts(c.lines, c.words, c.runes, c.broken, c.bytes, name);

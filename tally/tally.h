@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-// Which counts are printed; all five are always counted.
+// Which counts are printed and made.
 extern bool show_lines;
 extern bool show_words;
 extern bool show_runes;
@@ -34,7 +34,13 @@ void print_counts(std::uint64_t lines, std::uint64_t words, std::uint64_t runes,
 void tally_file(const char *name);
 // The byte-by-byte rules, kept as the reference that the block path is tested against.
 tally_counts tally_plain(FILE *in);
-// The same counts, a block at a time.
-tally_counts tally_blocks(textlib_input *in);
+// A selection of counts: the kernel's flags for lines, words, runes and malformed runes, and
+// this one for bytes.
+constexpr unsigned TALLY_BYTES = 16;
+// The selection that the show_ flags make.
+unsigned tally_selection();
+// The same counts, a block at a time: those that selection names, the bytes always, and 0 for
+// the rest.
+tally_counts tally_blocks(textlib_input *in, unsigned selection);
 
 #endif

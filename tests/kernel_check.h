@@ -30,8 +30,9 @@ inline void use_next_level() {
 }
 
 // All the kernel finds at p, as one list of numbers: a skip (a column of ~0 asks for one that
-// counts none), a count, the rune starts and the view of the first chunk, the bytes of its
-// one-byte runes written, and two line scans, the second from where the first stopped.
+// counts none), the rune starts and the view of the first chunk, the bytes of its one-byte runes
+// written, two line scans, the second from where the first stopped, and the counts of every
+// selection.
 using kernel_found = std::vector<std::uint64_t>;
 
 inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
@@ -43,9 +44,7 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
     const std::uint64_t line_column = column == ~std::uint64_t{0} ? 0 : column;
     const char *const skipped =
         textlib_skip(p, end, stops, column == ~std::uint64_t{0} ? nullptr : &column, limit);
-    textlib_counts c{1, 2, 3};
-    const char *const counted = textlib_count(p, end, &c, &between);
-    add(skipped - p, column, counted - p, c.lines, c.words, c.runes, between);
+    add(skipped - p, column);
     if (p == end) return found;
     const textlib_runes r = textlib_rune_starts(p, end);
     add(r.starts, r.whole, r.plain, r.tabs, r.newlines, r.spaces, r.zeros, r.cut_short);
@@ -73,6 +72,16 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
         add(line.q - p, line.column, line.words_end - p, line.words_column, line.newlines[0],
             line.newlines[1]);
         from = line.q;
+    }
+    // Every selection of counts, with more bytes to come and without.
+    for (unsigned selection = 0; selection < 16; selection++) {
+        for (const bool at_end : {false, true}) {
+            textlib_counts c{1, 2, 3, 4};
+            bool between_words = between;
+            const char *const tallied =
+                textlib_tally(p, end, at_end, selection, &c, &between_words);
+            add(tallied - p, c.lines, c.words, c.runes, c.broken, between_words);
+        }
     }
     return found;
 }

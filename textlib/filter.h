@@ -231,27 +231,6 @@ const char *textlib_each_chunk(const char *p, const char *end, bool at_eof, bool
     return p;
 }
 
-// The exact step a run at a time: each run of one-byte runes goes to on_lone(first byte, count),
-// each longer rune to on_rune(first byte, width), in order, as rune_fgetc groups them;
-// textlib_rune_at gives a rune's value. Stops as textlib_each_chunk does.
-template <typename lone_routine, typename rune_routine>
-const char *textlib_each_rune(const char *p, const char *end, bool at_eof, bool *waiting,
-                              lone_routine &&on_lone, rune_routine &&on_rune) {
-    const auto runs = [&](const char *chunk_at, const textlib_rune_chunk &chunk) {
-        std::uint64_t longer = chunk.longer & textlib_below(chunk.stop);
-        for (unsigned at = 0; at < chunk.stop;) {
-            const unsigned next_longer = longer != 0 ? textlib_lowest(longer) : chunk.stop;
-            if (next_longer > at) on_lone(chunk_at + at, next_longer - at);
-            if (next_longer == chunk.stop) break;
-            longer &= longer - 1;
-            const unsigned width = textlib_width_at(chunk, next_longer);
-            on_rune(chunk_at + next_longer, width);
-            at = next_longer + width;
-        }
-    };
-    return textlib_each_chunk(p, end, at_eof, waiting, runs, on_rune);
-}
-
 // Besides TEXTLIB_STOP_TAB, TEXTLIB_STOP_NEWLINE and TEXTLIB_STOP_SPACE: every rune.
 constexpr unsigned TEXTLIB_STOP_EVERY = 32;
 
