@@ -1,6 +1,7 @@
 #include "support.h"
 #include "tally.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -159,14 +160,48 @@ TEST(Tally, BlockPathCountsWhatTheByteRulesCountForEverySelection) {
     }
 }
 
-TEST(Tally, BlockPathAgreesAcrossFullSizedBlocks) {
+// The counts of a file through a mapping, two pages at a time, from byte `from` on.
+tally_counts mapped_counts(const std::string &text, std::size_t from, unsigned selection) {
+    const std::string path = temp_file(text);
+    const int fd = open(path.c_str(), O_RDONLY);
+    lseek(fd, static_cast<off_t>(from), SEEK_SET);
+    tally_counts c{};
+    const auto window = 2 * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    EXPECT_TRUE(tally_mapped(path.c_str(), fd, static_cast<off_t>(text.size() - from), selection,
+                             window, &c));
+    EXPECT_EQ(lseek(fd, 0, SEEK_CUR), static_cast<off_t>(text.size()));
+    close(fd);
+    return c;
+}
+
+TEST(Tally, BlockPathAndMappingAgreeAcrossFullSizedBlocks) {
     std::mt19937 rng(13);
     for (int round = 0; round < 2; round++) {
         const std::string text = generated_text(rng, 2 * TEXTLIB_BLOCK + rng() % 1000);
         const tally_counts expected = plain_counts(text);
-        for (unsigned selection = 1; selection <= EVERY_COUNT; selection++)
+        const std::size_t from = rng() % 5000;
+        const tally_counts expected_from = plain_counts(text.substr(from));
+        for (unsigned selection = 1; selection <= EVERY_COUNT; selection++) {
             ASSERT_EQ(block_counts(text, TEXTLIB_BLOCK, selection), selected(expected, selection));
+            ASSERT_EQ(mapped_counts(text, from, selection), selected(expected_from, selection))
+                << "from " << from << " selection " << selection;
+        }
     }
+}
+
+// Bytes mapped past the end of the file fault as those of a file that shrank while it was
+// counted: the program ends with a diagnostic instead of the signal.
+TEST(TallyDeathTest, AFileThatShrinksUnderItsMappingIsAFailedRead) {
+    // A forked child would run the parent's exit handlers, which remove the temporary files.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string path = temp_file("one line\n");
+    const auto page = static_cast<off_t>(sysconf(_SC_PAGESIZE));
+    const auto count_past_the_end = [&] {
+        const int fd = open(path.c_str(), O_RDONLY);
+        tally_counts c{};
+        tally_mapped(path.c_str(), fd, 3 * page, TEXTLIB_COUNT_LINES, 4 * page, &c);
+    };
+    EXPECT_EXIT(count_past_the_end(), testing::ExitedWithCode(1), "^unable to read ");
 }
 
 // What print_counts writes to standard output with the given counts selected.
@@ -300,6 +335,19 @@ TEST(Tally, OneLinePerInputAndATotalAfterTwoOrMore) {
     EXPECT_EQ(r.out, line_a);
     EXPECT_EQ(r.err, "tally: unable to read /\n");
     EXPECT_EQ(r.status, 1);
+}
+
+// -c alone answers from the size of a regular file, but files under /proc show 0 bytes and those
+// under /sys 4096, whatever they hold: those are read, and their text, one byte a rune, gives
+// as many runes as bytes.
+TEST(Tally, CountsBytesFromTheSizeOnlyWhereItTellsThem) {
+    for (const std::string path : {"/proc/version", "/sys/devices/system/cpu/online"}) {
+        if (access(path.c_str(), R_OK) != 0) continue;
+        const std::string bytes = run_tool("tally", {"-c", path}).out;
+        EXPECT_EQ(bytes, run_tool("tally", {"-r", path}).out);
+        EXPECT_NE(bytes, "         0 " + path + "\n");
+        EXPECT_NE(bytes, "      4096 " + path + "\n");
+    }
 }
 
 TEST(Tally, AFailedWriteIsReported) {
