@@ -4,6 +4,7 @@
 
 #include <cinttypes>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -14,6 +15,8 @@ bool show_words = false;
 bool show_runes = false;
 bool show_broken = false;
 bool show_bytes = false;
+
+tally_total total_when = TOTAL_AUTO;
 
 std::uint64_t total_lines = 0;
 std::uint64_t total_words = 0;
@@ -208,10 +211,29 @@ void tally_file(const char *name) {
         // A failed read ends the program here, before its partial counts reach the output.
         textlib_input_close(&in, name);
     }
-    print_counts(c.lines, c.words, c.runes, c.broken, c.bytes, name);
+    if (total_when != TOTAL_ONLY) print_counts(c.lines, c.words, c.runes, c.broken, c.bytes, name);
     total_lines += c.lines;
     total_words += c.words;
     total_runes += c.runes;
     total_broken += c.broken;
     total_bytes += c.bytes;
+}
+
+int tally_names_from(const char *list) {
+    FILE *const names = input_open(list);
+    char *name = nullptr;
+    std::size_t room = 0;
+    int count = 0;
+    for (; getdelim(&name, &room, '\0', names) != -1; count++) {
+        if (names == stdin && std::strcmp(name, "-") == 0) diag_fatal("unable to open %s", name);
+        tally_file(name);
+    }
+    free(name);
+    input_close(names, list);
+    return count;
+}
+
+void print_total(int inputs) {
+    if (total_when == TOTAL_NEVER || (total_when == TOTAL_AUTO && inputs < 2)) return;
+    print_counts(total_lines, total_words, total_runes, total_broken, total_bytes, "total");
 }

@@ -45,13 +45,19 @@ const std::string EXPAND_HELP = EXPAND_USAGE + V + T + D + LONG;
 const std::string TABSQUEEZE_HELP =
     TABSQUEEZE_USAGE + V + "  -a         convert every run of blanks, not only leading ones\n" + T +
     D + LONG;
-const std::string TALLY_HELP = TALLY_USAGE + V +
-                               "  -l         count lines\n"
-                               "  -w         count words\n"
-                               "  -r         count runes\n"
-                               "  -b         count malformed sequences\n"
-                               "  -c         count bytes\n" +
-                               LONG;
+const std::string TALLY_HELP =
+    TALLY_USAGE + V +
+    "  -l         count lines\n"
+    "  -w         count words\n"
+    "  -r         count runes\n"
+    "  -b         count malformed sequences\n"
+    "  -c         count bytes\n"
+    "  --files0-from=F  count the files named in F (- for standard "
+    "input),\n"
+    "                   each name ended by a zero byte; no file operand\n"
+    "  --total=WHEN     print the total line: auto (after two or more\n"
+    "                   inputs), always, never or only\n" +
+    LONG;
 const std::string LINEFILL_HELP =
     LINEFILL_USAGE + V +
     "  -l length  fill lines to at most length columns (default 70)\n"

@@ -2,6 +2,7 @@
 #include "tally.h"
 
 #include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -335,6 +336,68 @@ TEST(Tally, OneLinePerInputAndATotalAfterTwoOrMore) {
     EXPECT_EQ(r.out, line_a);
     EXPECT_EQ(r.err, "tally: unable to read /\n");
     EXPECT_EQ(r.status, 1);
+}
+
+// --files0-from takes the names to count from a list, each ended by a zero byte, as
+// find -print0 writes them; --total says when the total line comes.
+TEST(Tally, NamesFromAListAndTheTotalLine) {
+    const std::string scratch = temp_file("");
+    const std::string dir = scratch.substr(0, scratch.rfind('/'));
+    const std::string a = dir + "/with blank", b = dir + "/with\nnewline";
+    std::ofstream(a) << "x\n";
+    std::ofstream(b) << "y z\n";
+    const std::string line_a = "         1         1         2 " + a + "\n";
+    const std::string line_b = "         1         2         4 " + b + "\n";
+    const std::string total = "         2         3         6 total\n";
+    const std::string list = a + '\0' + b + '\0';
+    const std::string missing = dir + "/missing";
+    const std::string usage = "usage: tally [-v] [-lwrbc] [--] [file ...]\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string input, out, err;
+        int status;
+    } cases[] = {
+        {{"--files0-from=-"}, list, line_a + line_b + total, "", 0},
+        {{"--files0-from=" + temp_file(list)}, "", line_a + line_b + total, "", 0},
+        {{"--files0-from=-", "--total=only"}, list, total, "", 0},
+        {{"--total=never", "--files0-from=-"}, list, line_a + line_b, "", 0},
+        {{"--files0-from=-", "--total=always"},
+         a + '\0',
+         line_a + line_a.substr(0, 31) + "total\n",
+         "",
+         0},
+        {{"--total=only", a, b}, "", total, "", 0},
+        {{"-c", "--total=always", a}, "", "         2 " + a + "\n         2 total\n", "", 0},
+        // The last name needs no zero byte after it; an empty list names no input.
+        {{"--files0-from=-"}, a + '\0' + b, line_a + line_b + total, "", 0},
+        {{"--files0-from=-"}, "", "", "", 0},
+        {{"--files0-from=-", "--total=always"},
+         "",
+         "         0         0         0 total\n",
+         "",
+         0},
+        // A name that cannot be opened ends the count, as on the command line.
+        {{"--files0-from=-"},
+         a + '\0' + missing + '\0' + b,
+         line_a,
+         "tally: unable to open " + missing + "\n",
+         1},
+        {{"--files0-from=" + missing}, "", "", "tally: unable to open " + missing + "\n", 1},
+        {{"--files0-from=-"}, a + '\0' + "-", line_a, "tally: unable to open -\n", 1},
+        {{"--files0-from=-", a}, list, "", usage, 1},
+        {{"--files0-from", "-"}, list, "", usage, 1},
+        {{"--total=sometimes", a},
+         "",
+         "",
+         "tally: --total option must be auto, always, never or only\n",
+         1},
+    };
+    for (const auto &c : cases) {
+        const run_result r = run_tool("tally", c.args, c.input);
+        EXPECT_EQ(r.out, c.out) << testing::PrintToString(c.args);
+        EXPECT_EQ(r.err, c.err) << testing::PrintToString(c.args);
+        EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
+    }
 }
 
 // -c alone answers from the size of a regular file, but files under /proc show 0 bytes and those
