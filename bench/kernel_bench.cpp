@@ -92,7 +92,10 @@ void run_level(benchmark::State &state, const textlib_level &level, bool cjk, bo
         if (count) {
             textlib_counts counts{};
             bool between = true;
-            benchmark::DoNotOptimize(textlib_count(text.data(), end, &counts, &between));
+            benchmark::DoNotOptimize(
+                textlib_tally(text.data(), end, true,
+                              TEXTLIB_COUNT_LINES | TEXTLIB_COUNT_WORDS | TEXTLIB_COUNT_RUNES,
+                              &counts, &between));
             benchmark::DoNotOptimize(counts);
         } else {
             std::uint64_t column = 0;

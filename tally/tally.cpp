@@ -1,16 +1,24 @@
 #include "tally.h"
 
-#include "columns.h"
-#include "step.h"
+#include "blocks.h"
+#include "runes.h"
+#include "scan.h"
 
 #include <cinttypes>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 bool show_lines = false;
 bool show_words = false;
 bool show_runes = false;
 bool show_broken = false;
 bool show_bytes = false;
+
+tally_total total_when = TOTAL_AUTO;
 
 std::uint64_t total_lines = 0;
 std::uint64_t total_words = 0;
@@ -66,52 +74,28 @@ tally_counts tally_plain(FILE *in) {
 
 namespace {
 
-// count_rune for the block path's exact step, without a branch on the rune: in text of bytes at
-// random, no test on a rune's class is predictable.
-inline void count_rune_at_random(tally_counts *c, rune16 r, bool *between_words) {
-    const bool bad = r == RUNE_BAD, newline = r == TEXTLIB_NEWLINE;
-    const bool separator = newline | textlib_is_blank(r);
-    c->runes++;
-    c->broken += bad;
-    c->lines += newline;
-    c->words += !bad & !separator & *between_words;
-    *between_words = bad ? *between_words : separator;
-}
-
-// The exact step where text is not plain, every rune on its own; says where it stopped.
-textlib_step_kind count_runes(const char **p, const char *end, bool at_eof, tally_counts *c,
-                              bool *between_words) {
-    textlib_step step = textlib_step_start(*p, end, at_eof);
-    for (;;) {
-        const textlib_step_kind kind = textlib_step_next_rune(&step);
-        switch (kind) {
-        case TEXTLIB_RUNE: count_rune_at_random(c, step.rune, between_words); break;
-        case TEXTLIB_STRETCH:
-        case TEXTLIB_MORE:
-        case TEXTLIB_PLAIN: *p = step.next; return kind;
-        }
-    }
+tally_counts counted(const textlib_counts &c, std::uint64_t bytes) {
+    return {c.lines, c.words, c.runes, c.broken, bytes};
 }
 
 } // namespace
 
-tally_counts tally_blocks(textlib_input *in) {
-    tally_counts c{};
-    textlib_counts plain{};
+unsigned tally_selection() {
+    return (show_lines ? TEXTLIB_COUNT_LINES : 0u) | (show_words ? TEXTLIB_COUNT_WORDS : 0u) |
+           (show_runes ? TEXTLIB_COUNT_RUNES : 0u) | (show_broken ? TEXTLIB_COUNT_BROKEN : 0u) |
+           (show_bytes ? TALLY_BYTES : 0);
+}
+
+tally_counts tally_blocks(textlib_input *in, unsigned selection) {
+    textlib_counts c{};
+    std::uint64_t bytes = 0;
     bool between_words = true;
     textlib_each_block(in, [&](const char *start, const char *end, bool at_eof) {
-        const char *p = start;
-        while (p < end) {
-            p = textlib_count(p, end, &plain, &between_words);
-            if (count_runes(&p, end, at_eof, &c, &between_words) == TEXTLIB_MORE) break;
-        }
-        c.bytes += static_cast<std::uint64_t>(p - start);
+        const char *const p = textlib_tally(start, end, at_eof, selection, &c, &between_words);
+        bytes += static_cast<std::uint64_t>(p - start);
         return p;
     });
-    c.lines += plain.lines;
-    c.words += plain.words;
-    c.runes += plain.runes;
-    return c;
+    return counted(c, bytes);
 }
 
 void print_counts(std::uint64_t lines, std::uint64_t words, std::uint64_t runes,
@@ -125,16 +109,131 @@ void print_counts(std::uint64_t lines, std::uint64_t words, std::uint64_t runes,
     putchar('\n');
 }
 
+namespace {
+
+// The window of a file being counted through a mapping, for the handler of SIGBUS.
+char *volatile window_at = nullptr;
+volatile std::size_t window_size = 0;
+volatile sig_atomic_t window_cut = 0;
+std::size_t page_size = 0;
+
+// A file that shrinks under its mapping faults past its new end. The rest of the window then
+// reads as zeros and the count is refused; a fault anywhere else is left to end the program.
+void on_bus_error(int, siginfo_t *info, void *) {
+    char *const at = static_cast<char *>(info->si_addr);
+    char *const window = window_at;
+    if (window == nullptr || at < window || at >= window + window_size) {
+        signal(SIGBUS, SIG_DFL);
+        return;
+    }
+    char *const page = window + static_cast<std::size_t>(at - window) / page_size * page_size;
+    mmap(page, static_cast<std::size_t>(window + window_size - page), PROT_READ,
+         MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+    window_cut = 1;
+}
+
+void catch_bus_errors() {
+    if (page_size != 0) return;
+    page_size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    struct sigaction action {};
+    action.sa_sigaction = on_bus_error;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGBUS, &action, nullptr);
+}
+
+// The bytes from the read position to the end of a file whose size tells them, or -1: a regular
+// file with blocks of its own. Files under /proc show a size of 0 and those under /sys 4096,
+// whatever they hold, and neither has blocks.
+off_t trusted_bytes_left(int fd) {
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 || st.st_blocks <= 0)
+        return -1;
+    const off_t at = lseek(fd, 0, SEEK_CUR);
+    if (at < 0) return -1;
+    return at < st.st_size ? st.st_size - at : 0;
+}
+
+} // namespace
+
+bool tally_mapped(const char *name, int fd, off_t size, unsigned selection, std::size_t window,
+                  tally_counts *counts) {
+    catch_bus_errors();
+    const off_t from = lseek(fd, 0, SEEK_CUR), end = from + size;
+    const auto page = static_cast<off_t>(page_size);
+    textlib_counts c{};
+    bool between_words = true;
+    for (off_t at = from; at < end;) {
+        // Each window starts at the page that holds the first byte not yet counted.
+        const off_t base = at / page * page;
+        const auto length = static_cast<std::size_t>(
+            end - base < static_cast<off_t>(window) ? end - base : static_cast<off_t>(window));
+        void *const mapped = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, base);
+        if (mapped == MAP_FAILED) {
+            if (at == from) return false;
+            diag_fatal("unable to read %s", name);
+        }
+        window_at = static_cast<char *>(mapped);
+        window_size = length;
+        const char *const p = window_at + (at - base);
+        const char *const q =
+            textlib_tally(p, window_at + length, base + static_cast<off_t>(length) == end,
+                          selection, &c, &between_words);
+        window_at = nullptr;
+        munmap(mapped, length);
+        if (window_cut != 0) diag_fatal("unable to read %s", name);
+        at += q - p;
+    }
+    // As if the bytes had been read.
+    lseek(fd, end, SEEK_SET);
+    *counts = counted(c, static_cast<std::uint64_t>(size));
+    return true;
+}
+
 void tally_file(const char *name) {
     static textlib_input in;
-    textlib_input_start(&in, input_open(name), nullptr);
-    const tally_counts c = tally_blocks(&in);
-    // A failed read ends the program here, before its partial counts reach the output.
-    textlib_input_close(&in, name);
-    print_counts(c.lines, c.words, c.runes, c.broken, c.bytes, name);
+    FILE *const stream = input_open(name);
+    const int fd = fileno(stream);
+    const unsigned selection = tally_selection();
+    const off_t left = trusted_bytes_left(fd);
+    tally_counts c{};
+    if (left >= 0 && selection == TALLY_BYTES) {
+        // Known from the size; the position moves to the end as a read would move it.
+        lseek(fd, left, SEEK_CUR);
+        c.bytes = static_cast<std::uint64_t>(left);
+        input_close(stream, name);
+    } else if (left >= TALLY_MAP_FROM && (selection & ~TALLY_BYTES) == TEXTLIB_COUNT_LINES &&
+               tally_mapped(name, fd, left, selection, TALLY_WINDOW, &c)) {
+        input_close(stream, name);
+    } else {
+        textlib_input_start(&in, stream, nullptr);
+        c = tally_blocks(&in, selection);
+        // A failed read ends the program here, before its partial counts reach the output.
+        textlib_input_close(&in, name);
+    }
+    if (total_when != TOTAL_ONLY) print_counts(c.lines, c.words, c.runes, c.broken, c.bytes, name);
     total_lines += c.lines;
     total_words += c.words;
     total_runes += c.runes;
     total_broken += c.broken;
     total_bytes += c.bytes;
+}
+
+int tally_names_from(const char *list) {
+    FILE *const names = input_open(list);
+    char *name = nullptr;
+    std::size_t room = 0;
+    int count = 0;
+    for (; getdelim(&name, &room, '\0', names) != -1; count++) {
+        if (names == stdin && std::strcmp(name, "-") == 0) diag_fatal("unable to open %s", name);
+        tally_file(name);
+    }
+    free(name);
+    input_close(names, list);
+    return count;
+}
+
+void print_total(int inputs) {
+    if (total_when == TOTAL_NEVER || (total_when == TOTAL_AUTO && inputs < 2)) return;
+    print_counts(total_lines, total_words, total_runes, total_broken, total_bytes, "total");
 }

@@ -5,13 +5,19 @@
 #include "blocks.h"
 
 #include <cstdint>
+#include <sys/types.h>
 
-// Which counts are printed; all five are always counted.
+// Which counts are printed and made.
 extern bool show_lines;
 extern bool show_words;
 extern bool show_runes;
 extern bool show_broken;
 extern bool show_bytes;
+
+// When the total line is printed: after more than one input, always, never, or alone, without
+// the line of each input.
+enum tally_total { TOTAL_AUTO, TOTAL_ALWAYS, TOTAL_NEVER, TOTAL_ONLY };
+extern tally_total total_when;
 
 // Sums over every input counted so far, for the total line.
 extern std::uint64_t total_lines;
@@ -32,9 +38,33 @@ struct tally_counts {
 void print_counts(std::uint64_t lines, std::uint64_t words, std::uint64_t runes,
                   std::uint64_t broken, std::uint64_t bytes, const char *name);
 void tally_file(const char *name);
+// tally_file for each name in the file list ("-" for standard input), each ended by a zero byte;
+// returns how many. A name "-" in a list read from standard input would read the list itself, and
+// cannot be opened.
+int tally_names_from(const char *list);
+// The total line, if total_when and the count of inputs call for it.
+void print_total(int inputs);
 // The byte-by-byte rules, kept as the reference that the block path is tested against.
 tally_counts tally_plain(FILE *in);
-// The same counts, a block at a time.
-tally_counts tally_blocks(textlib_input *in);
+// A selection of counts: the kernel's flags for lines, words, runes and malformed runes, and
+// this one for bytes.
+constexpr unsigned TALLY_BYTES = 16;
+// The selection that the show_ flags make.
+unsigned tally_selection();
+// The same counts, a block at a time: those that selection names, the bytes always, and 0 for
+// the rest.
+tally_counts tally_blocks(textlib_input *in, unsigned selection);
+
+// Lines alone are counted as fast as memory brings the bytes: from regular files of at least
+// TALLY_MAP_FROM bytes they are taken through a mapping, TALLY_WINDOW bytes at a time, which
+// saves the copy of a read. Every other count takes long enough on a chunk that bytes read into
+// a buffer that stays in the cache come faster than bytes streamed from a mapping.
+constexpr off_t TALLY_MAP_FROM = 256 * 1024;
+constexpr std::size_t TALLY_WINDOW = 16 * 1024 * 1024;
+// The same counts of the size bytes of fd from its read position, which then moves past them;
+// false, with nothing counted, when the file cannot be mapped. A file that shrinks while it is
+// counted ends the program with "unable to read" and name.
+bool tally_mapped(const char *name, int fd, off_t size, unsigned selection, std::size_t window,
+                  tally_counts *counts);
 
 #endif

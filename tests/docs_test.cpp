@@ -26,7 +26,7 @@ struct tool_page {
 const tool_page PAGES[] = {
     {"expand", {{"-t", "0"}}},
     {"tabsqueeze", {{"-t", "0"}}},
-    {"tally", {}},
+    {"tally", {{"--total=sometimes"}}},
     {"linefill", {{"-l", "0"}, {"-t", "0"}}},
 };
 

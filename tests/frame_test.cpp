@@ -49,13 +49,16 @@ const std::string TABSQUEEZE_HELP =
     TABSQUEEZE_USAGE + V +
     "  -a                convert every run of blanks, not only leading ones\n" + T + LIST + D +
     LONG;
-const std::string TALLY_HELP = TALLY_USAGE + V +
-                               "  -l                count lines\n"
-                               "  -w                count words\n"
-                               "  -r                count runes\n"
-                               "  -b                count malformed sequences\n"
-                               "  -c                count bytes\n" +
-                               LONG;
+const std::string TALLY_HELP =
+    TALLY_USAGE + V +
+    "  -l                count lines\n"
+    "  -w                count words\n"
+    "  -r                count runes\n"
+    "  -b                count malformed sequences\n"
+    "  -c                count bytes\n"
+    "  --files0-from=F   count the files named in F (- for standard input)\n"
+    "  --total=WHEN      the total line: auto, always, never or only\n" +
+    LONG;
 const std::string LINEFILL_HELP =
     LINEFILL_USAGE + V +
     "  -l N              fill lines to at most N columns (default 70)\n"

@@ -30,9 +30,9 @@ inline void use_next_level() {
 }
 
 // All the kernel finds at p, each number named by its operation and field: a skip (a column of
-// ~0 asks for one that counts none), a count, the rune starts and the view of the first chunk,
-// the bytes of its one-byte runes written, and two line scans, the second from where the first
-// stopped.
+// ~0 asks for one that counts none), the rune starts and the view of the first chunk, the bytes
+// of its one-byte runes written, two line scans, the second from where the first stopped, and
+// the counts of every selection.
 using kernel_found = std::vector<std::pair<std::string, std::uint64_t>>;
 
 inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
@@ -54,9 +54,6 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
     const char *const skipped =
         textlib_skip(p, end, stops, column == ~std::uint64_t{0} ? nullptr : &column, limit);
     add("skip", "at,column", skipped - p, column);
-    textlib_counts c{1, 2, 3};
-    const char *const counted = textlib_count(p, end, &c, &between);
-    add("count", "at,lines,words,runes,between", counted - p, c.lines, c.words, c.runes, between);
     if (p == end) return found;
     const textlib_runes r = textlib_rune_starts(p, end);
     add("rune_starts", "starts,whole,plain,tabs,newlines,spaces,zeros,cut_short", r.starts, r.whole,
@@ -87,6 +84,18 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
         add(scan, "q,column,words_end,words_column,newlines[0],newlines[1]", line.q - p,
             line.column, line.words_end - p, line.words_column, line.newlines[0], line.newlines[1]);
         from = line.q;
+    }
+    // Every selection of counts, with more bytes to come and without.
+    for (unsigned selection = 0; selection < 16; selection++) {
+        for (const bool at_end : {false, true}) {
+            textlib_counts c{1, 2, 3, 4};
+            bool between_words = between;
+            const char *const tallied =
+                textlib_tally(p, end, at_end, selection, &c, &between_words);
+            add("tally " + std::to_string(selection) + (at_end ? " at end" : ""),
+                "at,lines,words,runes,broken,between", tallied - p, c.lines, c.words, c.runes,
+                c.broken, between_words);
+        }
     }
     return found;
 }

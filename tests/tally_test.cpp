@@ -1,6 +1,8 @@
 #include "support.h"
 #include "tally.h"
 
+#include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,12 +27,24 @@ tally_counts plain_counts(const std::string &text) {
     return c;
 }
 
-tally_counts block_counts(const std::string &text, std::size_t block = TEXTLIB_BLOCK) {
+constexpr unsigned EVERY_COUNT = 31;
+
+// The counts that selection names, and the bytes, which the block path always counts.
+tally_counts selected(const tally_counts &c, unsigned selection) {
+    const auto when = [selection](unsigned flag, std::uint64_t count) {
+        return (selection & flag) != 0 ? count : 0;
+    };
+    return {when(TEXTLIB_COUNT_LINES, c.lines), when(TEXTLIB_COUNT_WORDS, c.words),
+            when(TEXTLIB_COUNT_RUNES, c.runes), when(TEXTLIB_COUNT_BROKEN, c.broken), c.bytes};
+}
+
+tally_counts block_counts(const std::string &text, std::size_t block = TEXTLIB_BLOCK,
+                          unsigned selection = EVERY_COUNT) {
     static textlib_input input;
     FILE *in = stream_of(text);
     use_next_level();
     textlib_input_start(&input, in, nullptr, block);
-    const tally_counts c = tally_blocks(&input);
+    const tally_counts c = tally_blocks(&input, selection);
     EXPECT_FALSE(input.failed);
     fclose(in);
     return c;
@@ -132,22 +146,63 @@ TEST(Tally, RunesAndMalformedSequencesAreThoseOfTheRuneStream) {
     }
 }
 
-TEST(Tally, BlockPathCountsWhatTheByteRulesCount) {
+// Each selection of counts has a routine of its own in the kernel, which makes those alone.
+TEST(Tally, BlockPathCountsWhatTheByteRulesCountForEverySelection) {
     std::mt19937 rng(7);
     for (int round = 0; round < 600; round++) {
         const std::string text = generated_text(rng, rng() % 300);
-        const std::size_t block = 1 + rng() % 20;
-        ASSERT_EQ(block_counts(text, block), plain_counts(text))
-            << testing::PrintToString(text) << " block " << block;
+        // Small blocks end inside runes; whole ones let the kernel's chunks run into each other.
+        const std::size_t block = rng() % 4 == 0 ? TEXTLIB_BLOCK : 1 + rng() % 20;
+        const tally_counts expected = plain_counts(text);
+        for (unsigned selection = 1; selection <= EVERY_COUNT; selection++) {
+            ASSERT_EQ(block_counts(text, block, selection), selected(expected, selection))
+                << testing::PrintToString(text) << " block " << block << " selection " << selection;
+        }
     }
 }
 
-TEST(Tally, BlockPathAgreesAcrossFullSizedBlocks) {
+// The counts of a file through a mapping, two pages at a time, from byte `from` on.
+tally_counts mapped_counts(const std::string &text, std::size_t from, unsigned selection) {
+    const std::string path = temp_file(text);
+    const int fd = open(path.c_str(), O_RDONLY);
+    lseek(fd, static_cast<off_t>(from), SEEK_SET);
+    tally_counts c{};
+    const auto window = 2 * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    EXPECT_TRUE(tally_mapped(path.c_str(), fd, static_cast<off_t>(text.size() - from), selection,
+                             window, &c));
+    EXPECT_EQ(lseek(fd, 0, SEEK_CUR), static_cast<off_t>(text.size()));
+    close(fd);
+    return c;
+}
+
+TEST(Tally, BlockPathAndMappingAgreeAcrossFullSizedBlocks) {
     std::mt19937 rng(13);
     for (int round = 0; round < 2; round++) {
         const std::string text = generated_text(rng, 2 * TEXTLIB_BLOCK + rng() % 1000);
-        ASSERT_EQ(block_counts(text), plain_counts(text));
+        const tally_counts expected = plain_counts(text);
+        const std::size_t from = rng() % 5000;
+        const tally_counts expected_from = plain_counts(text.substr(from));
+        for (unsigned selection = 1; selection <= EVERY_COUNT; selection++) {
+            ASSERT_EQ(block_counts(text, TEXTLIB_BLOCK, selection), selected(expected, selection));
+            ASSERT_EQ(mapped_counts(text, from, selection), selected(expected_from, selection))
+                << "from " << from << " selection " << selection;
+        }
     }
+}
+
+// Bytes mapped past the end of the file fault as those of a file that shrank while it was
+// counted: the program ends with a diagnostic instead of the signal.
+TEST(TallyDeathTest, AFileThatShrinksUnderItsMappingIsAFailedRead) {
+    // A forked child would run the parent's exit handlers, which remove the temporary files.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string path = temp_file("one line\n");
+    const auto page = static_cast<off_t>(sysconf(_SC_PAGESIZE));
+    const auto count_past_the_end = [&] {
+        const int fd = open(path.c_str(), O_RDONLY);
+        tally_counts c{};
+        tally_mapped(path.c_str(), fd, 3 * page, TEXTLIB_COUNT_LINES, 4 * page, &c);
+    };
+    EXPECT_EXIT(count_past_the_end(), testing::ExitedWithCode(1), "^unable to read ");
 }
 
 // What print_counts writes to standard output with the given counts selected.
@@ -281,6 +336,81 @@ TEST(Tally, OneLinePerInputAndATotalAfterTwoOrMore) {
     EXPECT_EQ(r.out, line_a);
     EXPECT_EQ(r.err, "tally: unable to read /\n");
     EXPECT_EQ(r.status, 1);
+}
+
+// --files0-from takes the names to count from a list, each ended by a zero byte, as
+// find -print0 writes them; --total says when the total line comes.
+TEST(Tally, NamesFromAListAndTheTotalLine) {
+    const std::string scratch = temp_file("");
+    const std::string dir = scratch.substr(0, scratch.rfind('/'));
+    const std::string a = dir + "/with blank", b = dir + "/with\nnewline";
+    std::ofstream(a) << "x\n";
+    std::ofstream(b) << "y z\n";
+    const std::string line_a = "         1         1         2 " + a + "\n";
+    const std::string line_b = "         1         2         4 " + b + "\n";
+    const std::string total = "         2         3         6 total\n";
+    const std::string list = a + '\0' + b + '\0';
+    const std::string missing = dir + "/missing";
+    const std::string usage = "usage: tally [-v] [-lwrbc] [--] [file ...]\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string input, out, err;
+        int status;
+    } cases[] = {
+        {{"--files0-from=-"}, list, line_a + line_b + total, "", 0},
+        {{"--files0-from=" + temp_file(list)}, "", line_a + line_b + total, "", 0},
+        {{"--files0-from=-", "--total=only"}, list, total, "", 0},
+        {{"--total=never", "--files0-from=-"}, list, line_a + line_b, "", 0},
+        {{"--files0-from=-", "--total=always"},
+         a + '\0',
+         line_a + line_a.substr(0, 31) + "total\n",
+         "",
+         0},
+        {{"--total=only", a, b}, "", total, "", 0},
+        {{"-c", "--total=always", a}, "", "         2 " + a + "\n         2 total\n", "", 0},
+        // The last name needs no zero byte after it; an empty list names no input.
+        {{"--files0-from=-"}, a + '\0' + b, line_a + line_b + total, "", 0},
+        {{"--files0-from=-"}, "", "", "", 0},
+        {{"--files0-from=-", "--total=always"},
+         "",
+         "         0         0         0 total\n",
+         "",
+         0},
+        // A name that cannot be opened ends the count, as on the command line.
+        {{"--files0-from=-"},
+         a + '\0' + missing + '\0' + b,
+         line_a,
+         "tally: unable to open " + missing + "\n",
+         1},
+        {{"--files0-from=" + missing}, "", "", "tally: unable to open " + missing + "\n", 1},
+        {{"--files0-from=-"}, a + '\0' + "-", line_a, "tally: unable to open -\n", 1},
+        {{"--files0-from=-", a}, list, "", usage, 1},
+        {{"--files0-from", "-"}, list, "", usage, 1},
+        {{"--total=sometimes", a},
+         "",
+         "",
+         "tally: --total option must be auto, always, never or only\n",
+         1},
+    };
+    for (const auto &c : cases) {
+        const run_result r = run_tool("tally", c.args, c.input);
+        EXPECT_EQ(r.out, c.out) << testing::PrintToString(c.args);
+        EXPECT_EQ(r.err, c.err) << testing::PrintToString(c.args);
+        EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
+    }
+}
+
+// -c alone answers from the size of a regular file, but files under /proc show 0 bytes and those
+// under /sys 4096, whatever they hold: those are read, and their text, one byte a rune, gives
+// as many runes as bytes.
+TEST(Tally, CountsBytesFromTheSizeOnlyWhereItTellsThem) {
+    for (const std::string path : {"/proc/version", "/sys/devices/system/cpu/online"}) {
+        if (access(path.c_str(), R_OK) != 0) continue;
+        const std::string bytes = run_tool("tally", {"-c", path}).out;
+        EXPECT_EQ(bytes, run_tool("tally", {"-r", path}).out);
+        EXPECT_NE(bytes, "         0 " + path + "\n");
+        EXPECT_NE(bytes, "      4096 " + path + "\n");
+    }
 }
 
 TEST(Tally, AFailedWriteIsReported) {

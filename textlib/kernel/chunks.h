@@ -4,7 +4,7 @@
 #ifndef TEXTLIB_KERNEL_CHUNKS_H
 #define TEXTLIB_KERNEL_CHUNKS_H
 
-#include "classify.h"
+#include "counts.h"
 
 namespace {
 
@@ -24,36 +24,6 @@ const char *skip_chunks(const char *p, const char *end, unsigned stops, std::uin
         if (passed < stop.at || stop.stopped) return p + passed;
         p += passed;
     }
-    return p;
-}
-
-template <typename level>
-const char *count_chunks(const char *p, const char *end, textlib_counts *counts,
-                         bool *between_words) {
-    std::uint64_t lines = 0, words = 0, runes = 0;
-    std::uint64_t after_separator = *between_words ? 1 : 0;
-    while (p < end) {
-        unsigned length;
-        const chunk_masks m = classify_at<level>(p, end, &length);
-        const std::uint64_t plain = ~not_plain(m, &length) & textlib_below(length);
-        // Plain bytes from the chunk's start up to the first that is not.
-        const std::uint64_t passed = plain & ~(plain + 1);
-        const std::uint64_t starts = ~m.cont & passed;
-        const std::uint64_t separators = m.tab | m.newline | m.space;
-        const std::uint64_t word_starts =
-            starts & ~separators & ((separators << 1) | after_separator);
-        lines += static_cast<std::uint64_t>(level::popcount(m.newline & passed));
-        words += static_cast<std::uint64_t>(level::popcount(word_starts));
-        runes += static_cast<std::uint64_t>(level::popcount(starts));
-        const unsigned n = static_cast<unsigned>(level::popcount(passed));
-        if (n != 0) after_separator = (separators >> (n - 1)) & 1;
-        p += n;
-        if (n < length) break;
-    }
-    counts->lines += lines;
-    counts->words += words;
-    counts->runes += runes;
-    *between_words = after_separator != 0;
     return p;
 }
 
@@ -179,7 +149,7 @@ textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const ch
 
 // A level's table of the kernel's operations.
 template <typename level> constexpr textlib_kernel kernel_of() {
-    return {skip_chunks<level>, count_chunks<level>,     rune_starts_chunks<level>,
+    return {skip_chunks<level>, tally_chunks<level>,     rune_starts_chunks<level>,
             look_chunks<level>, level::write_lone_runes, scan_line_chunks<level>};
 }
 

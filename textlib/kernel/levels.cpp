@@ -39,9 +39,9 @@ const char *textlib_skip(const char *p, const char *end, unsigned stops, std::ui
     return kernel().skip(p, end, stops, column, limit);
 }
 
-const char *textlib_count(const char *p, const char *end, textlib_counts *counts,
-                          bool *between_words) {
-    return kernel().count(p, end, counts, between_words);
+const char *textlib_tally(const char *p, const char *end, bool at_end, unsigned selection,
+                          textlib_counts *counts, bool *between_words) {
+    return kernel().tally(p, end, at_end, selection, counts, between_words);
 }
 
 textlib_runes textlib_rune_starts(const char *p, const char *end) {

@@ -75,12 +75,51 @@ const char *skip_scalar(const char *p, const char *end, unsigned stops, std::uin
     return p;
 }
 
-const char *count_scalar(const char *p, const char *end, textlib_counts *counts,
-                         bool *between_words) {
-    for (int width; p < end && (width = plain_width(p, end)) != 0; p += width) {
-        counts->runes++;
-        if (*p == '\n') counts->lines++;
-        if (is_blank_or_newline(byte_at(p))) {
+// The width of the rune at p as rune_fgetc groups the bytes before end, and whether it is
+// malformed; *value is the rune. *cut tells that more bytes after end could have made it longer.
+int grouped_width(const char *p, const char *end, unsigned *value, bool *bad, bool *cut) {
+    const unsigned b0 = byte_at(p);
+    const int wanted = b0 >= 0xC0 && b0 <= 0xDF ? 2 : b0 >= 0xE0 && b0 <= 0xEF ? 3 : 1;
+    int width = 1;
+    while (width < wanted && p + width < end && is_continuation(byte_at(p + width)))
+        width++;
+    *cut = width < wanted && p + width == end;
+    *value = b0;
+    if (width == 2) *value = ((b0 & 0x1F) << 6) | (byte_at(p + 1) & 0x3F);
+    if (width == 3) {
+        *value = ((b0 & 0x0F) << 12) | ((byte_at(p + 1) & 0x3F) << 6) | (byte_at(p + 2) & 0x3F);
+    }
+    *bad = width < wanted || (b0 >= 0x80 && b0 <= 0xBF) || b0 >= 0xF0 || *value == 0x80;
+    return width;
+}
+
+const char *tally_scalar(const char *p, const char *end, bool at_end, unsigned selection,
+                         textlib_counts *counts, bool *between_words) {
+    if ((selection & 15) == 0) return end;
+    const bool lines_alone = (selection & 15) == TEXTLIB_COUNT_LINES;
+    if (lines_alone && !at_end) {
+        // An overlong newline may begin in the last two bytes.
+        for (const char *q = end - 2 > p ? end - 2 : p; q < end; q++) {
+            if (byte_at(q) == 0xC0 || byte_at(q) == 0xE0) {
+                end = q;
+                break;
+            }
+        }
+    }
+    while (p < end) {
+        unsigned r;
+        bool bad, cut;
+        const int width = grouped_width(p, end, &r, &bad, &cut);
+        if (cut && !at_end && !lines_alone) break;
+        p += width;
+        if ((selection & TEXTLIB_COUNT_RUNES) != 0) counts->runes++;
+        if (bad) {
+            if ((selection & TEXTLIB_COUNT_BROKEN) != 0) counts->broken++;
+            continue;
+        }
+        if (r == '\n' && (selection & TEXTLIB_COUNT_LINES) != 0) counts->lines++;
+        if ((selection & TEXTLIB_COUNT_WORDS) == 0) continue;
+        if (is_blank_or_newline(r)) {
             *between_words = true;
         } else {
             if (*between_words) counts->words++;
@@ -216,5 +255,5 @@ bool always() {
 extern constinit const textlib_level textlib_level_scalar = {
     "scalar",
     always,
-    {skip_scalar, count_scalar, rune_starts_scalar, look_scalar, textlib_write_lone_runes_scalar,
+    {skip_scalar, tally_scalar, rune_starts_scalar, look_scalar, textlib_write_lone_runes_scalar,
      scan_line_scalar}};

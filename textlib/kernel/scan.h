@@ -25,11 +25,22 @@ enum textlib_stop : unsigned {
     TEXTLIB_STOP_NEWLINE_RUN = 16,
 };
 
-// What the tools count over plain text.
+// What tally counts; a selection of them is a combination of these flags.
+enum textlib_count_flag : unsigned {
+    TEXTLIB_COUNT_LINES = 1,
+    TEXTLIB_COUNT_WORDS = 2,
+    TEXTLIB_COUNT_RUNES = 4,
+    TEXTLIB_COUNT_BROKEN = 8,
+};
+
+// Counts of runes as rune_fgetc groups them.
 struct textlib_counts {
-    std::uint64_t lines; // newlines
-    std::uint64_t words; // runes other than tab, space and newline that follow one or the start
+    std::uint64_t lines; // newlines, overlong forms included
+    // Runes other than tab, space, newline and malformed ones, after one of the first three or
+    // the start, with nothing but malformed runes between
+    std::uint64_t words;
     std::uint64_t runes;
+    std::uint64_t broken; // malformed runes
 };
 
 // From p, at a rune boundary, up to end: the first byte of the first rune that is not plain or is
@@ -39,11 +50,16 @@ struct textlib_counts {
 const char *textlib_skip(const char *p, const char *end, unsigned stops, std::uint64_t *column,
                          std::uint64_t limit);
 
-// From p, at a rune boundary, up to end: the first byte of the first rune that is not plain, or
-// end. Adds the lines, words and runes passed to *counts; *between_words tells on entry whether a
-// word may start at p, and on return at the byte returned.
-const char *textlib_count(const char *p, const char *end, textlib_counts *counts,
-                          bool *between_words);
+// From p, at a rune boundary (anywhere for lines alone, which need none), up to end: adds to
+// *counts the counts that the flags of selection name, and only those, of the runes before end;
+// *between_words, read and written only when words are counted, tells whether a word may start
+// at p, and on return at the byte returned. at_end tells that no byte follows end: a sequence
+// that it cuts is then one malformed rune. Else the count stops before a sequence that bytes
+// after end could complete, a lead at end - 1 or a three-byte lead and a continuation byte at
+// end - 2; for lines alone, before a C0 or E0 among the last two bytes, which may begin an
+// overlong newline. Returns where it stopped.
+const char *textlib_tally(const char *p, const char *end, bool at_end, unsigned selection,
+                          textlib_counts *counts, bool *between_words);
 
 // The runes that start in the first min(64, end - p) bytes at p, p < end, which begins one,
 // grouped as rune_fgetc groups them; bit i of a mask is for byte p[i].
@@ -142,8 +158,8 @@ inline unsigned textlib_highest(std::uint64_t x) {
 struct textlib_kernel {
     const char *(*skip)(const char *p, const char *end, unsigned stops, std::uint64_t *column,
                         std::uint64_t limit);
-    const char *(*count)(const char *p, const char *end, textlib_counts *counts,
-                         bool *between_words);
+    const char *(*tally)(const char *p, const char *end, bool at_end, unsigned selection,
+                         textlib_counts *counts, bool *between_words);
     textlib_runes (*rune_starts)(const char *p, const char *end);
     textlib_view (*look)(const char *p, const char *end);
     char *(*write_lone_runes)(char *o, const char *p, unsigned n, std::uint64_t doubled,

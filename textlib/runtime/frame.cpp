@@ -23,11 +23,19 @@ constexpr frame_option_help COMMON_HELP[] = {
 // the argument it holds, so argv[optind] is not the next argument.
 bool inside_group = false;
 
-int long_option_code(const char *name, std::span<const frame_long_option> tool_long_options) {
+// The code of the long option written as text, "name" or "name=value"; optarg then points to
+// the value of one that takes it.
+int long_option_code(const char *text, std::span<const frame_long_option> tool_long_options) {
+    const char *const equals = strchr(text, '=');
+    const std::size_t length =
+        equals != nullptr ? static_cast<std::size_t>(equals - text) : strlen(text);
     for (const std::span<const frame_long_option> table :
          {std::span<const frame_long_option>(COMMON_LONG_OPTIONS), tool_long_options}) {
         for (const frame_long_option &option : table) {
-            if (strcmp(name, option.name) == 0) return option.code;
+            if (strncmp(text, option.name, length) != 0 || option.name[length] != '\0') continue;
+            if (option.takes_value != (equals != nullptr)) return '?';
+            if (equals != nullptr) optarg = const_cast<char *>(equals + 1);
+            return option.code;
         }
     }
     return '?';
