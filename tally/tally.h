@@ -55,10 +55,9 @@ unsigned tally_selection();
 // the rest.
 tally_counts tally_blocks(textlib_input *in, unsigned selection);
 
-// Lines alone are counted as fast as memory brings the bytes: from regular files of at least
-// TALLY_MAP_FROM bytes they are taken through a mapping, TALLY_WINDOW bytes at a time, which
-// saves the copy of a read. Every other count takes long enough on a chunk that bytes read into
-// a buffer that stays in the cache come faster than bytes streamed from a mapping.
+// Regular files of at least TALLY_MAP_FROM bytes are counted through a mapping, TALLY_WINDOW
+// bytes at a time, which saves the copy of a read; smaller ones are read, where a mapping costs
+// more than it saves.
 constexpr off_t TALLY_MAP_FROM = 256 * 1024;
 constexpr std::size_t TALLY_WINDOW = 16 * 1024 * 1024;
 // The same counts of the size bytes of fd from its read position, which then moves past them;

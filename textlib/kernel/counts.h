@@ -30,19 +30,40 @@ inline unsigned before_last_two(std::uint64_t mask, unsigned length) {
 // Lines alone need no rune boundaries: a newline is a byte 0A, or an overlong form, C0 8A or
 // E0 80 8A, whose lead is refused. A chunk whose last two bytes hold a C0 or E0 is taken up to it,
 // and the next starts there.
+// A chunk's newlines and its leads C0 and E0, straight from the level's compares: lines alone
+// need nothing more of the classification.
+struct line_masks {
+    std::uint64_t newline, blank_lead;
+};
+
+template <typename level> inline line_masks lines_of(const char *p) {
+    const typename level::chunk c = level::load(p);
+    const auto leads = level::either(level::equal(c, 0xC0), level::equal(c, 0xE0));
+    return {level::mask(level::equal(c, 0x0A)), level::any(leads) ? level::mask(leads) : 0};
+}
+
 template <typename level>
 const char *tally_lines_chunks(const char *p, const char *end, bool at_end,
                                textlib_counts *counts) {
     std::uint64_t lines = 0;
     while (p < end) {
-        unsigned length;
-        const chunk_masks m = classify_at<level>(p, end, &length);
+        unsigned length = CHUNK;
+        line_masks m;
+        if (end - p >= CHUNK) {
+            m = lines_of<level>(p);
+        } else {
+            char padded[CHUNK];
+            std::memset(padded, ' ', sizeof padded);
+            length = static_cast<unsigned>(end - p);
+            std::memcpy(padded, p, length);
+            m = lines_of<level>(padded);
+        }
         const bool more = length == CHUNK || !at_end;
         const unsigned whole = more ? before_last_two(m.blank_lead, length) : length;
         if (whole == 0) break;
         lines += static_cast<std::uint64_t>(level::popcount(m.newline & textlib_below(whole)));
-        for (std::uint64_t rare = m.blank_lead & m.refused & textlib_below(whole); rare != 0;
-             rare &= rare - 1)
+        // A lead that begins no overlong newline reads as another rune.
+        for (std::uint64_t rare = m.blank_lead & textlib_below(whole); rare != 0; rare &= rare - 1)
             lines += rune_of_lead(p + textlib_lowest(rare), end) == 0x0A;
         p += whole;
     }
