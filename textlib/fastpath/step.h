@@ -195,7 +195,8 @@ inline void textlib_write_stretch(textlib_writer *w, const textlib_stretch &stre
     }
 }
 
-// The bytes ahead are plain enough to hand back to the kernel: eight of 01 to 7F.
+// The bytes ahead are plain enough to hand back to the kernel: eight of 01 to 7F. The test treats
+// the eight bytes of the word alike, so it holds in either byte order.
 inline bool textlib_plain_ahead(const char *p, const char *end) {
     if (end - p < 8) return false;
     std::uint64_t x;
