@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -344,63 +343,6 @@ TEST(Linefill, AnOpenLineGoesOnInTheNextInput) {
     // Standard input named twice gives nothing the second time, which closes the open line.
     expect_runs({{"-", "-"}, "a", "a\n"});
     expect_runs({{temp_file("x"), "-"}, "y", "x y"});
-}
-
-struct failure_case {
-    std::vector<std::string> args;
-    std::string err;
-    int status;
-};
-
-TEST(Linefill, OptionsIdentificationAndUsage) {
-    const std::string usage = "usage: linefill [-v] [-l length] [--] [file ...]\n";
-    const std::string bad_l =
-        "linefill: -l option must specify a decimal integer greater than zero\n";
-    const std::string bad_t =
-        "linefill: -t option must specify a decimal integer greater than zero\n";
-    const failure_case cases[] = {
-        {{"-v"}, "@(#)linefill\t1.6\n", 0},
-        {{"-v", "-x"}, "@(#)linefill\t1.6\n", 0},
-        {{"-v", "-l", "0"}, "@(#)linefill\t1.6\n", 0},
-        {{"-x", "-v"}, usage, 1},
-        {{"-a"}, usage, 1},
-        {{"-l"}, usage, 1},
-        {{"-t"}, usage, 1},
-        {{"-l", "0"}, bad_l, 1},
-        {{"-l", "-5"}, bad_l, 1},
-        {{"-l", "0", "-t", "0"}, bad_l, 1},
-        {{"-t", "4", "-l", "-5"}, bad_l, 1},
-        {{"-l", "abc"}, bad_l, 1},
-        {{"-l", "7x"}, bad_l, 1},
-        {{"-l", "2147483648"}, bad_l, 1},
-        {{"-l", ""}, bad_l, 1},
-        {{"-t", "0"}, bad_t, 1},
-        {{"-t", "0", "-l", "0"}, bad_t, 1},
-        {{"-t", " "}, bad_t, 1},
-        {{"nosuch-file"}, "linefill: unable to open nosuch-file\n", 1},
-        {{"/"}, "linefill: unable to read /\n", 1},
-    };
-    for (const failure_case &c : cases) {
-        const run_result r = run_tool("linefill", c.args, "a b\n");
-        EXPECT_EQ(r.out, "") << testing::PrintToString(c.args);
-        EXPECT_EQ(r.err, c.err) << testing::PrintToString(c.args);
-        EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
-    }
-
-    // Output for the inputs before one that cannot be opened stays written, its line still open.
-    const run_result r = run_tool("linefill", {temp_file("a b"), "nosuch", temp_file("c")});
-    EXPECT_EQ(r.out, "a b");
-    EXPECT_EQ(r.err, "linefill: unable to open nosuch\n");
-    EXPECT_EQ(r.status, 1);
-}
-
-TEST(Linefill, AFailedWriteIsReported) {
-    const std::string path = temp_file("a b\n");
-    const std::string command =
-        std::string(TOOL_DIR) + "/linefill " + path + " >/dev/full 2>/dev/null";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 
 #if defined(__has_feature)

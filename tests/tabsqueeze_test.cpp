@@ -3,7 +3,6 @@
 #include "tabsqueeze.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 namespace {
 
@@ -267,56 +266,6 @@ TEST(Tabsqueeze, EachInputStartsAtColumnZero) {
     r = run_tool("tabsqueeze", {"-", a, "-"}, "  \tx");
     EXPECT_EQ(r.out, "\txab");
     EXPECT_EQ(r.status, 0);
-
-    r = run_tool("tabsqueeze", {a, "nosuch", b});
-    EXPECT_EQ(r.out, "ab");
-    EXPECT_EQ(r.err, "tabsqueeze: unable to open nosuch\n");
-    EXPECT_EQ(r.status, 1);
-}
-
-struct failure_case {
-    std::vector<std::string> args;
-    std::string err;
-    int status;
-};
-
-TEST(Tabsqueeze, OptionsIdentificationAndUsage) {
-    const std::string usage = "usage: tabsqueeze [-v] [-a] [-t tabs] [--] [file ...]\n";
-    const std::string bad_t =
-        "tabsqueeze: -t option must specify a decimal integer greater than zero\n";
-    const failure_case cases[] = {
-        {{"-v"}, "@(#)tabsqueeze\t1.6\n", 0},
-        {{"-a", "-v", "-x"}, "@(#)tabsqueeze\t1.6\n", 0},
-        {{"-x", "-v"}, usage, 1},
-        {{"-t"}, usage, 1},
-        {{"-t", "0"}, bad_t, 1},
-        {{"-t", "abc"}, bad_t, 1},
-        {{"-t", "-3"}, bad_t, 1},
-        {{"-t", "2147483648"}, bad_t, 1},
-        {{"-t", ""}, bad_t, 1},
-        {{"nosuch-file"}, "tabsqueeze: unable to open nosuch-file\n", 1},
-        {{"/"}, "tabsqueeze: unable to read /\n", 1},
-    };
-    for (const failure_case &c : cases) {
-        const run_result r = run_tool("tabsqueeze", c.args, "        x\n");
-        EXPECT_EQ(r.out, "") << testing::PrintToString(c.args);
-        EXPECT_EQ(r.err, c.err) << testing::PrintToString(c.args);
-        EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
-    }
-}
-
-TEST(Tabsqueeze, AFailedWriteIsReported) {
-    const std::string path = temp_file("        x\n");
-    const std::string err = temp_file("");
-    const std::string command =
-        std::string(TOOL_DIR) + "/tabsqueeze " + path + " >/dev/full 2>" + err;
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    FILE *stream = fopen(err.c_str(), "r");
-    ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(contents_of(stream), "tabsqueeze: write error\n");
-    fclose(stream);
 }
 
 } // namespace
