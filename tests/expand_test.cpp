@@ -5,62 +5,28 @@
 
 namespace {
 
-std::string expand_with(void (*routine)(FILE *, FILE *), const std::string &text,
-                        const std::string &tabs) {
-    use_tabs(tabs);
-    FILE *in = stream_of(text);
-    FILE *out = tmpfile();
-    routine(in, out);
-    std::string result = contents_of(out);
-    fclose(in);
-    fclose(out);
-    use_tabs("8");
-    return result;
-}
-
-std::size_t block_size_for_test = TEXTLIB_BLOCK;
-
-void expand_by_blocks(FILE *in, FILE *out) {
-    run_blocks(expand_blocks, in, out, block_size_for_test);
-}
-
-TEST(Expand, BlockPathWritesWhatTheRuneRulesWrite) {
+// Short texts read in small blocks, and texts long enough for whole chunks to be expanded at
+// once, so that every way out of them (a tab wider than eight spaces, a rune that needs the
+// codec, a buffer end) is taken.
+TEST(Expand, KeepsItsRulesOnGeneratedText) {
     std::mt19937 rng(3);
-    for (int round = 0; round < 400; round++) {
-        const std::string text = generated_text(rng, rng() % 300);
-        const std::string width = generated_tabs(rng);
-        display_width = round % 3 == 0;
-        block_size_for_test = 1 + rng() % 20;
-        ASSERT_EQ(expand_with(expand_by_blocks, text, width),
-                  expand_with(expand_plain, text, width))
-            << testing::PrintToString(text) << " -t " << width << " block " << block_size_for_test
-            << (display_width ? " --display-width" : "");
-    }
-    display_width = false;
-    block_size_for_test = TEXTLIB_BLOCK;
-}
-
-// Long enough for whole chunks to be expanded at once, so that every way out of them (a tab
-// wider than eight spaces, a rune that needs the codec, a buffer end) is taken.
-TEST(Expand, BlockPathAgreesWhereWholeChunksAreExpanded) {
-    std::mt19937 rng(9);
     const char *const widths[] = {"1", "3", "8", "9", "13", "40", "5,9,40,41,60,100"};
-    for (int round = 0; round < 300; round++) {
-        const std::string text = generated_text(rng, 200 + rng() % 3000);
-        const std::string width = widths[rng() % 7];
-        block_size_for_test = round % 2 == 0 ? TEXTLIB_BLOCK : 129 + rng() % 600;
-        ASSERT_EQ(expand_with(expand_by_blocks, text, width),
-                  expand_with(expand_plain, text, width))
-            << testing::PrintToString(text) << " -t " << width << " block " << block_size_for_test;
+    for (int round = 0; round < 700; round++) {
+        const bool chunks = round % 7 >= 4;
+        const std::string text = generated_text(rng, chunks ? 200 + rng() % 3000 : rng() % 300);
+        const run_settings s{chunks ? widths[rng() % 7] : generated_tabs(rng), round % 3 == 0};
+        const std::size_t block = !chunks          ? 1 + rng() % 20
+                                  : round % 2 == 0 ? TEXTLIB_BLOCK
+                                                   : 129 + rng() % 600;
+        ASSERT_EQ(expand_holds(text, s, block), "") << testing::PrintToString(text);
     }
-    block_size_for_test = TEXTLIB_BLOCK;
 }
 
-TEST(Expand, BlockPathAgreesAcrossFullSizedBlocks) {
+TEST(Expand, KeepsItsRulesAcrossFullSizedBlocks) {
     std::mt19937 rng(5);
     for (int round = 0; round < 3; round++) {
         const std::string text = generated_text(rng, 3 * TEXTLIB_BLOCK + rng() % 1000);
-        ASSERT_EQ(expand_with(expand_by_blocks, text, "8"), expand_with(expand_plain, text, "8"));
+        ASSERT_EQ(expand_holds(text, {}, TEXTLIB_BLOCK), "");
     }
 }
 
@@ -125,9 +91,9 @@ TEST(Expand, HugeTabWidthsDoNotOverflowTheColumn) {
     counted_output counted;
     FILE *out = fopencookie(&counted, "w", {nullptr, count_write, nullptr, nullptr});
     FILE *in = stream_of("ab\t\tc");
-    tab_width = 2147483647;
-    run_blocks(expand_blocks, in, out);
-    tab_width = 8;
+    frame_tabs("2147483647");
+    blocks_through(expand_blocks, in, out);
+    frame_tabs("8");
     fclose(in);
     fclose(out);
     EXPECT_EQ(counted.bytes, 2u * 2147483647u + 1u);
