@@ -59,6 +59,34 @@ inline int budgeted_tab_width(unsigned low, unsigned mid, unsigned high, std::ui
     return static_cast<int>(1 + wanted % (limit > 300 ? limit : 300));
 }
 
+// The settings from the option bytes: flags (bit 0 tabsqueeze's -a, bit 1 --display-width,
+// bits 2 and 3 a tab list, bit 4 its gaps wide), then a tab width from three bytes, or a count
+// byte and a gap byte for each of 2 to 9 stops. A list's last stop stays within the budget for
+// text with at most `stops` tabs or blanks, as a width does, and below INT_MAX.
+inline run_settings take_settings(fuzz_bytes *in, std::uint64_t stops) {
+    const unsigned flags = take_byte(in);
+    run_settings s;
+    s.all_blanks = (flags & 1) != 0;
+    s.display_width = (flags & 2) != 0;
+    if ((flags & 0xC) != 0xC) {
+        const unsigned low = take_byte(in), mid = take_byte(in), high = take_byte(in);
+        s.tabs = std::to_string(budgeted_tab_width(low, mid, high, stops));
+        return s;
+    }
+    const unsigned count = 2 + take_byte(in) % 8;
+    const std::uint64_t limit =
+        stops == 0 ? INT_MAX : std::max<std::uint64_t>(300, SPACES_BUDGET / stops);
+    const std::uint64_t scale =
+        (flags & 0x10) != 0 ? std::max<std::uint64_t>(1, limit / 256 / count) : 1;
+    std::uint64_t stop = 0;
+    s.tabs.clear();
+    for (unsigned i = 0; i < count; i++) {
+        stop += 1 + take_byte(in) * scale;
+        s.tabs += (i == 0 ? "" : ",") + std::to_string(stop);
+    }
+    return s;
+}
+
 // A broken rule: says which and where, then aborts so that libFuzzer keeps the input.
 [[noreturn]] inline void fuzz_fail(const char *rule, std::size_t offset) {
     std::fprintf(stderr, "broken rule: %s (input offset %zu)\n", rule, offset);

@@ -1,6 +1,6 @@
 // linefill's rules of the check kit over fuzzed text cut into one to three inputs read in a row,
-// line lengths, tab widths and block sizes. The first six bytes are the options: the block size,
-// the line length (two bytes), the tab width, then the two cuts.
+// line lengths, tab widths and lists, --display-width and block sizes. The first bytes are the
+// options: the block size, the settings, the line length (two bytes), then the two cuts.
 #include "fuzz_support.h"
 
 #include <climits>
@@ -12,13 +12,6 @@ int line_length_from(unsigned low, unsigned high) {
     if (high == 0xFF) return INT_MAX;
     if ((high & 0x80) != 0) return static_cast<int>(1 + ((high & 0x7Fu) << 8 | low));
     return static_cast<int>(1 + low % 100);
-}
-
-// Mostly 1 to 17; with a high byte, thousands, or INT_MAX.
-int tab_width_from(unsigned byte) {
-    if (byte == 0xFF) return INT_MAX;
-    if (byte >= 0xC0) return static_cast<int>(1 + (byte - 0xC0) * 1000);
-    return static_cast<int>(1 + byte % 17);
 }
 
 // The first cut byte's high bits say how many cuts (0 to 2); each cut byte places one.
@@ -41,10 +34,10 @@ input_list pieces_of(std::string_view text, unsigned first, unsigned second) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     fuzz_bytes options{data, size};
     const std::size_t block = take_block_size(&options);
-    run_settings settings;
+    // Indentation is written as it was read, so the stops may lie anywhere.
+    run_settings settings = take_settings(&options, 0);
     const unsigned length_low = take_byte(&options);
     settings.line_length = line_length_from(length_low, take_byte(&options));
-    settings.tabs = std::to_string(tab_width_from(take_byte(&options)));
     const unsigned first_cut = take_byte(&options);
     const unsigned second_cut = take_byte(&options);
     fuzz_check(linefill_holds(pieces_of(text_of(options), first_cut, second_cut), settings, block));
