@@ -129,7 +129,8 @@ TEST(TallyDeathTest, AFileThatShrinksUnderItsMappingIsAFailedRead) {
     const auto count_past_the_end = [&] {
         const int fd = open(path.c_str(), O_RDONLY);
         tally_counts c{};
-        tally_mapped(path.c_str(), fd, 3 * page, TEXTLIB_COUNT_LINES, 4 * page, &c);
+        tally_mapped(path.c_str(), fd, 3 * page, TEXTLIB_COUNT_LINES,
+                     static_cast<std::size_t>(4 * page), &c);
     };
     EXPECT_EXIT(count_past_the_end(), testing::ExitedWithCode(1), "^unable to read ");
 }
