@@ -1,7 +1,7 @@
 // Any bytes through every reader of the codec and back through the writer, checked against the
 // grouping and re-encoding rules spelled out here a byte at a time.
 #include "fuzz_support.h"
-#include "textlib.h"
+#include "runes.h"
 
 #include <vector>
 
@@ -90,7 +90,7 @@ std::string round_trip_of(const std::uint8_t *data, const std::vector<piece> &pi
 
 void check_stream_reader(const std::uint8_t *data, std::size_t size,
                          const std::vector<piece> &pieces) {
-    FILE *in = memory_input(data, size);
+    FILE *const in = file_holding({reinterpret_cast<const char *>(data), size});
     for (const piece &p : pieces) {
         if (rune_fgetc(in) != p.rune) fuzz_fail("rune_fgetc reads the piece's rune", p.at);
         if (ftell(in) != static_cast<long>(p.at + p.length)) {
@@ -98,7 +98,6 @@ void check_stream_reader(const std::uint8_t *data, std::size_t size,
         }
     }
     if (rune_fgetc(in) != -1 || rune_fgetc(in) != -1) fuzz_fail("rune_fgetc ends with -1", size);
-    fclose(in);
 }
 
 void check_take(const std::uint8_t *data, std::size_t size, const std::vector<piece> &pieces) {
@@ -117,7 +116,8 @@ void check_block_reader(const std::uint8_t *data, std::size_t size,
     // Small blocks put the edges everywhere; a high first byte reads it all at once.
     const std::size_t block = data[0] >= 0x80 ? TEXTLIB_BLOCK : 1 + data[0] % 16u;
     static textlib_input in;
-    textlib_input_start(&in, file_holding(data, size), nullptr, block);
+    textlib_input_start(&in, file_holding({reinterpret_cast<const char *>(data), size}), nullptr,
+                        block);
     std::size_t next = 0;
     while (textlib_input_fill(&in)) {
         for (int width = 1; in.begin < in.end && width != 0;
@@ -135,14 +135,13 @@ void check_block_reader(const std::uint8_t *data, std::size_t size,
 }
 
 void check_writer(const std::uint8_t *data, const std::vector<piece> &pieces) {
-    captured out;
-    capture_start(&out);
+    FILE *const out = empty_output();
     for (const piece &p : pieces) {
-        if (rune_fputc(static_cast<rune16>(p.rune), out.stream) != p.rune) {
+        if (rune_fputc(static_cast<rune16>(p.rune), out) != p.rune) {
             fuzz_fail("rune_fputc returns its rune", p.at);
         }
     }
-    if (capture_end(&out) != round_trip_of(data, pieces)) {
+    if (contents_of(out) != round_trip_of(data, pieces)) {
         fuzz_fail("the round trip keeps text, marks each fault and loses nothing after it", 0);
     }
 }

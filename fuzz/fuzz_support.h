@@ -1,19 +1,18 @@
-// Helpers shared by the fuzz targets: options taken from the front of the input, the input as a
-// file with a descriptor, output captured in memory, and failures that libFuzzer records.
+// What the fuzz targets take from the front of an input as options, and how they report a broken
+// rule so that libFuzzer keeps the input. The runs and the rules are the check kit's.
 #ifndef FUZZ_FUZZ_SUPPORT_H
 #define FUZZ_FUZZ_SUPPORT_H
 
-#include "columns.h"
-#include "step.h"
-#include "kernel_check.h"
+#include "check_kit.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
+#include <string_view>
 
 // The bytes not yet taken as options.
 struct fuzz_bytes {
@@ -35,73 +34,15 @@ inline std::size_t take_block_size(fuzz_bytes *in) {
     return byte >= 0x80 ? TEXTLIB_BLOCK : 1 + byte;
 }
 
-// A stream that reads exactly these bytes through stdio.
-inline FILE *memory_input(const std::uint8_t *data, std::size_t size) {
-    static std::uint8_t nothing;
-    void *const bytes = size == 0 ? &nothing : const_cast<std::uint8_t *>(data);
-    FILE *const stream = fmemopen(bytes, size, "r");
-    if (stream == nullptr) std::abort();
-    return stream;
+inline std::string_view text_of(const fuzz_bytes &in) {
+    return {reinterpret_cast<const char *>(in.data), in.size};
 }
 
-// One temporary file, refilled for each input, for the readers that read(2) its descriptor. The
-// stream itself is never read through stdio, so it holds no buffered bytes or end-of-file mark.
-inline FILE *file_holding(const std::uint8_t *data, std::size_t size) {
-    static FILE *const file = tmpfile();
-    if (file == nullptr) std::abort();
-    const int fd = fileno(file);
-    if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != static_cast<ssize_t>(size) ||
-        lseek(fd, 0, SEEK_SET) != 0) {
-        std::abort();
-    }
-    return file;
-}
-
-// Output written to a stream, kept in memory.
-struct captured {
-    char *data;
-    std::size_t size;
-    FILE *stream;
-};
-
-inline void capture_start(captured *c) {
-    c->data = nullptr;
-    c->size = 0;
-    c->stream = open_memstream(&c->data, &c->size);
-    if (c->stream == nullptr) std::abort();
-}
-
-inline std::string capture_end(captured *c) {
-    fclose(c->stream);
-    std::string bytes(c->data, c->size);
-    free(c->data);
-    return bytes;
-}
-
-// What a plain routine (rune_fgetc in, rune_fputc out) writes for these bytes.
-inline std::string run_by_runes(void (*routine)(FILE *, FILE *), const std::uint8_t *text,
-                                std::size_t size) {
-    FILE *in = memory_input(text, size);
-    captured out;
-    capture_start(&out);
-    routine(in, out.stream);
-    fclose(in);
-    return capture_end(&out);
-}
-
-// What a block routine writes for these bytes, read `block` bytes at a time, at the next level.
-inline std::string run_by_blocks(void (*routine)(textlib_input *, textlib_output *),
-                                 const std::uint8_t *text, std::size_t size, std::size_t block) {
-    static textlib_input in;
-    static textlib_output out;
-    captured bytes;
-    capture_start(&bytes);
-    use_next_level();
-    textlib_output_start(&out, bytes.stream);
-    textlib_input_start(&in, file_holding(text, size), &out, block);
-    routine(&in, &out);
-    textlib_output_flush(&out);
-    return capture_end(&bytes);
+// How many of the bytes left are one of those in set.
+inline std::uint64_t bytes_among(const fuzz_bytes &in, std::string_view set) {
+    const std::string_view text = text_of(in);
+    return static_cast<std::uint64_t>(
+        std::count_if(text.begin(), text.end(), [set](char b) { return set.find(b) != set.npos; }));
 }
 
 // The most spaces that the tab stops of one input may stand for, so that huge widths stay quick.
@@ -118,10 +59,43 @@ inline int budgeted_tab_width(unsigned low, unsigned mid, unsigned high, std::ui
     return static_cast<int>(1 + wanted % (limit > 300 ? limit : 300));
 }
 
+// The settings from the option bytes: flags (bit 0 tabsqueeze's -a, bit 1 --display-width,
+// bits 2 and 3 a tab list, bit 4 its gaps wide), then a tab width from three bytes, or a count
+// byte and a gap byte for each of 2 to 9 stops. A list's last stop stays within the budget for
+// text with at most `stops` tabs or blanks, as a width does, and below INT_MAX.
+inline run_settings take_settings(fuzz_bytes *in, std::uint64_t stops) {
+    const unsigned flags = take_byte(in);
+    run_settings s;
+    s.all_blanks = (flags & 1) != 0;
+    s.display_width = (flags & 2) != 0;
+    if ((flags & 0xC) != 0xC) {
+        const unsigned low = take_byte(in), mid = take_byte(in), high = take_byte(in);
+        s.tabs = std::to_string(budgeted_tab_width(low, mid, high, stops));
+        return s;
+    }
+    const unsigned count = 2 + take_byte(in) % 8;
+    const std::uint64_t limit =
+        stops == 0 ? INT_MAX : std::max<std::uint64_t>(300, SPACES_BUDGET / stops);
+    const std::uint64_t scale =
+        (flags & 0x10) != 0 ? std::max<std::uint64_t>(1, limit / 256 / count) : 1;
+    std::uint64_t stop = 0;
+    s.tabs.clear();
+    for (unsigned i = 0; i < count; i++) {
+        stop += 1 + take_byte(in) * scale;
+        s.tabs += (i == 0 ? "" : ",") + std::to_string(stop);
+    }
+    return s;
+}
+
 // A broken rule: says which and where, then aborts so that libFuzzer keeps the input.
 [[noreturn]] inline void fuzz_fail(const char *rule, std::size_t offset) {
     std::fprintf(stderr, "broken rule: %s (input offset %zu)\n", rule, offset);
     std::abort();
+}
+
+// A check kit's verdict: nothing, or the rule that broke.
+inline void fuzz_check(const std::string &broken) {
+    if (!broken.empty()) fuzz_fail(broken.c_str(), 0);
 }
 
 #endif

@@ -1,5 +1,5 @@
+#include "runes.h"
 #include "support.h"
-#include "textlib.h"
 
 #include <csignal>
 #include <fstream>

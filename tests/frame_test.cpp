@@ -203,8 +203,91 @@ TEST(Frame, TabStopListsAndTheirErrors) {
         {"expand", {"-t", "4,,8"}, "", "expand" + width_error, 1},
         {"expand", {"-t", "4,"}, "", "expand" + width_error, 1},
         {"expand", {"-t", "+4,8"}, "", "expand" + width_error, 1},
+        {"expand", {"-t", "2147483647"}, "x", "", 0, "x"},
     };
     expect_runs(cases);
+}
+
+const std::string TOOLS[] = {"expand", "tabsqueeze", "tally", "linefill"};
+const std::string USAGES[] = {EXPAND_USAGE, TABSQUEEZE_USAGE, TALLY_USAGE, LINEFILL_USAGE};
+
+// -v before anything wrong, a usage error, a bad value, an input that cannot be opened or read:
+// nothing on standard output, though there is input to read.
+TEST(Frame, IdentificationUsageAndInputsThatFail) {
+    const std::string bad_t = ": -t option must specify a decimal integer greater than zero\n";
+    const std::string bad_l =
+        "linefill: -l option must specify a decimal integer greater than zero\n";
+    std::vector<frame_case> cases = {
+        {"tally", {"-l", "-v"}, "", "@(#)tally\t1.6\n", 0},
+        {"tally", {"-lx"}, "", TALLY_USAGE, 1},
+        {"tabsqueeze", {"-a", "-v", "-x"}, "", "@(#)tabsqueeze\t1.6\n", 0},
+        {"linefill", {"-a"}, "", LINEFILL_USAGE, 1},
+        {"linefill", {"-l"}, "", LINEFILL_USAGE, 1},
+        {"linefill", {"-v", "-l", "0"}, "", "@(#)linefill\t1.6\n", 0},
+        {"linefill", {"-l", "0", "-t", "0"}, "", bad_l, 1},
+        {"linefill", {"-t", "4", "-l", "-5"}, "", bad_l, 1},
+        {"linefill", {"-t", "0", "-l", "0"}, "", "linefill" + bad_t, 1},
+    };
+    for (const char *const length : {"0", "-5", "abc", "7x", "2147483648", ""})
+        cases.push_back({"linefill", {"-l", length}, "", bad_l, 1});
+    for (std::size_t i = 0; i < std::size(TOOLS); i++) {
+        const std::string &tool = TOOLS[i];
+        const std::string identification = "@(#)" + tool + "\t1.6\n";
+        cases.push_back({tool, {"-v"}, "", identification, 0});
+        cases.push_back({tool, {"-v", "-x"}, "", identification, 0});
+        cases.push_back({tool, {"-x", "-v"}, "", USAGES[i], 1});
+        cases.push_back({tool, {"nosuch-file"}, "", tool + ": unable to open nosuch-file\n", 1});
+        cases.push_back({tool, {"/"}, "", tool + ": unable to read /\n", 1});
+        if (tool == "tally") continue;
+        cases.push_back({tool, {"-t"}, "", USAGES[i], 1});
+        cases.push_back({tool, {"-v", "-t", "0"}, "", identification, 0});
+        cases.push_back({tool, {"-t", "0", "-v"}, "", tool + bad_t, 1});
+        cases.push_back({tool, {"-t", "8", "-t", "0"}, "", tool + bad_t, 1});
+        for (const char *const tabs :
+             {"0", "abc", "4x", "0x10", "-3", "2147483648", "", " ", "4\xa0"})
+            cases.push_back({tool, {"-t", tabs}, "", tool + bad_t, 1});
+    }
+    for (frame_case &c : cases)
+        c.input = "a\tb  c\n";
+    expect_runs(cases);
+}
+
+// Operands are read in order up to one that fails, whose output stays written; after an operand
+// or "--", what looks like an option is an input name.
+TEST(Frame, OperandsInOrderUpToOneThatFails) {
+    const std::string a = temp_file("ab");
+    std::vector<frame_case> cases;
+    for (const std::string &tool : TOOLS) {
+        const std::string out =
+            tool == "tally" ? "         0         1         2 " + a + "\n" : "ab";
+        cases.push_back({tool, {a, "nosuch", a}, out, tool + ": unable to open nosuch\n", 1});
+        // To linefill an input that gives no bytes closes the open line, as an empty one does.
+        cases.push_back({tool,
+                         {a, "/", a},
+                         tool == "linefill" ? "ab\n" : out,
+                         tool + ": unable to read /\n",
+                         1});
+        cases.push_back({tool, {a, "-v"}, out, tool + ": unable to open -v\n", 1});
+        cases.push_back({tool, {"--", "--"}, "", tool + ": unable to open --\n", 1});
+    }
+    expect_runs(cases);
+}
+
+// What cannot be written is reported, and the exit status says so.
+TEST(Frame, AFailedWriteIsReported) {
+    const std::string input = temp_file("a\tb  c\n");
+    for (const std::string &tool : TOOLS) {
+        const std::string err = temp_file("");
+        const std::string command =
+            std::string(TOOL_DIR) + "/" + tool + " " + input + " >/dev/full 2>" + err;
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << tool;
+        EXPECT_EQ(WEXITSTATUS(status), 1) << tool;
+        FILE *const written = fopen(err.c_str(), "r");
+        ASSERT_NE(written, nullptr);
+        EXPECT_EQ(contents_of(written), tool + ": write error\n");
+        fclose(written);
+    }
 }
 
 } // namespace

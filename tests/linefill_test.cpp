@@ -1,41 +1,12 @@
-#include "linefill.h"
 #include "support.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
-std::size_t block_size_for_test = TEXTLIB_BLOCK;
-
-void fill_by_blocks(FILE *in, FILE *out) {
-    run_blocks(linefill_blocks, in, out, block_size_for_test);
-}
-
-// One run of the tool over several inputs in a row, with the given settings.
-std::string fill_with(void (*routine)(FILE *, FILE *), const std::vector<std::string> &inputs,
-                      int length, const std::string &tabs) {
-    line_length = length;
-    use_tabs(tabs);
-    out_column = 0;
-    FILE *out = tmpfile();
-    for (const std::string &text : inputs) {
-        FILE *in = stream_of(text);
-        routine(in, out);
-        fclose(in);
-    }
-    std::string result = contents_of(out);
-    fclose(out);
-    line_length = 70;
-    use_tabs("8");
-    return result;
-}
-
 // Cuts text into one to three inputs at random places.
-std::vector<std::string> split_randomly(std::mt19937 &rng, const std::string &text) {
-    std::vector<std::string> pieces;
+input_list split_randomly(std::mt19937 &rng, std::string_view text) {
+    input_list pieces;
     std::size_t at = 0;
     for (auto cuts = rng() % 3; cuts > 0; cuts--) {
         const std::size_t to = at + rng() % (text.size() - at + 1);
@@ -44,126 +15,6 @@ std::vector<std::string> split_randomly(std::mt19937 &rng, const std::string &te
     }
     pieces.push_back(text.substr(at));
     return pieces;
-}
-
-TEST(Linefill, BlockPathWritesWhatTheRuneRulesWrite) {
-    std::mt19937 rng(7);
-    const int lengths[] = {1, 2, 3, 5, 8, 12, 20, 70};
-    for (int round = 0; round < 600; round++) {
-        const std::vector<std::string> inputs =
-            split_randomly(rng, generated_text(rng, rng() % 300));
-        const int length = lengths[rng() % 8];
-        const std::string tab = generated_tabs(rng);
-        display_width = round % 3 == 0;
-        block_size_for_test = 1 + rng() % 20;
-        ASSERT_EQ(fill_with(fill_by_blocks, inputs, length, tab),
-                  fill_with(linefill_plain, inputs, length, tab))
-            << testing::PrintToString(inputs) << " -l " << length << " -t " << tab << " block "
-            << block_size_for_test;
-    }
-    display_width = false;
-    block_size_for_test = TEXTLIB_BLOCK;
-}
-
-TEST(Linefill, BlockPathAgreesOnWordsLongerThanABlock) {
-    std::mt19937 rng(11);
-    const std::string long_word(TEXTLIB_BLOCK + 1000, 'w');
-    for (const int length : {5, 70, 2 * static_cast<int>(TEXTLIB_BLOCK)}) {
-        const std::string text = generated_text(rng, 2 * TEXTLIB_BLOCK) + " " + long_word + " x\n" +
-                                 "\xe4\xb8\x80" + long_word + " y " + long_word;
-        ASSERT_EQ(fill_with(fill_by_blocks, {text, " z"}, length, "8"),
-                  fill_with(linefill_plain, {text, " z"}, length, "8"))
-            << " -l " << length;
-    }
-}
-
-// The runes of text as the tool reads them.
-std::vector<int> runes_of(const std::string &text) {
-    FILE *in = stream_of(text);
-    std::vector<int> runes;
-    for (int r; (r = rune_fgetc(in)) != -1;)
-        runes.push_back(r);
-    fclose(in);
-    return runes;
-}
-
-std::vector<std::vector<int>> lines_of(const std::vector<int> &runes) {
-    std::vector<std::vector<int>> lines(1);
-    for (const int r : runes) {
-        if (r == TEXTLIB_NEWLINE)
-            lines.emplace_back();
-        else
-            lines.back().push_back(r);
-    }
-    if (lines.back().empty()) lines.pop_back();
-    return lines;
-}
-
-// The words in order, rune 0 left out as the tool leaves it out.
-std::vector<std::vector<int>> words_of(const std::vector<int> &runes) {
-    std::vector<std::vector<int>> words(1);
-    for (const int r : runes) {
-        if (textlib_is_blank(r) || r == TEXTLIB_NEWLINE) {
-            if (!words.back().empty()) words.emplace_back();
-        } else if (r != 0) {
-            words.back().push_back(r);
-        }
-    }
-    if (words.back().empty()) words.pop_back();
-    return words;
-}
-
-std::vector<std::vector<int>> blank_lines_of(const std::vector<int> &runes) {
-    std::vector<std::vector<int>> blank;
-    for (const std::vector<int> &line : lines_of(runes)) {
-        if (std::all_of(line.begin(), line.end(), textlib_is_blank)) blank.push_back(line);
-    }
-    return blank;
-}
-
-std::int64_t width_of(const std::vector<int> &line, int tab) {
-    std::int64_t column = 0;
-    for (const int r : line)
-        column = r == '\t' ? (column / tab + 1) * tab : column + 1;
-    return column;
-}
-
-TEST(Linefill, KeepsWordsAndBlankLinesAndTheBoundOfSharedLines) {
-    std::mt19937 rng(13);
-    for (int round = 0; round < 300; round++) {
-        const std::string text = generated_text(rng, rng() % 400);
-        const int length = 1 + static_cast<int>(rng() % 30);
-        const int tab = 1 + static_cast<int>(rng() % 9);
-        const std::vector<int> in = runes_of(text);
-        const std::vector<int> out =
-            runes_of(fill_with(linefill_plain, {text}, length, std::to_string(tab)));
-        const std::string shown = testing::PrintToString(text) + " -l " + std::to_string(length);
-        ASSERT_EQ(words_of(out), words_of(in)) << shown;
-        ASSERT_EQ(blank_lines_of(out), blank_lines_of(in)) << shown;
-        for (const std::vector<int> &line : lines_of(out)) {
-            if (words_of(line).size() >= 2) {
-                ASSERT_LE(width_of(line, tab), length) << shown;
-            }
-        }
-    }
-}
-
-// Whether some word is made of rune 0 alone (bytes 00, C0 80 or E0 80 80). Such a word is
-// dropped but keeps its separator, so the first fill can leave two blanks where a second fill
-// leaves one, or a blank at the end of a line.
-bool has_word_of_rune_0_only(const std::vector<int> &runes) {
-    bool in_word = false;
-    bool only_0 = false;
-    for (const int r : runes) {
-        if (textlib_is_blank(r) || r == TEXTLIB_NEWLINE) {
-            if (in_word && only_0) return true;
-            in_word = false;
-        } else {
-            only_0 = in_word ? only_0 && r == 0 : r == 0;
-            in_word = true;
-        }
-    }
-    return in_word && only_0;
 }
 
 // Paragraphs whose lines change their indentation at random, with blank and blank-only lines.
@@ -178,33 +29,51 @@ std::string indented_text(std::mt19937 &rng) {
     return text;
 }
 
-// Filling the output again with the same settings changes nothing, indentation changes inside
-// a paragraph included; only words of rune 0 alone spoil it, and the first fill removes those.
-TEST(Linefill, FillingItsOwnOutputAgainChangesNothing) {
-    std::mt19937 rng(21);
-    int fixed_at_once = 0;
-    for (int round = 0; round < 3000; round++) {
+// Texts cut into inputs read in a row, and paragraphs whose indentation changes at random, filled
+// with every setting, read in blocks of every size.
+TEST(Linefill, KeepsItsRulesOnGeneratedText) {
+    std::mt19937 rng(7);
+    const int lengths[] = {1, 2, 3, 5, 8, 12, 20, 70};
+    int refilled_unchanged = 0;
+    for (int round = 0; round < 3600; round++) {
         const std::string text =
-            round % 2 == 0 ? indented_text(rng) : generated_text(rng, rng() % 300);
-        const int length = 1 + static_cast<int>(rng() % 40);
-        const int tab = 1 + static_cast<int>(rng() % 9);
-        const std::string once = fill_with(fill_by_blocks, {text}, length, std::to_string(tab));
-        const std::string twice = fill_with(fill_by_blocks, {once}, length, std::to_string(tab));
-        const std::string shown = testing::PrintToString(text) + " -l " + std::to_string(length) +
-                                  " -t " + std::to_string(tab);
-        if (!has_word_of_rune_0_only(runes_of(text))) {
-            ASSERT_EQ(twice, once) << shown;
-            fixed_at_once++;
-        }
-        ASSERT_EQ(fill_with(fill_by_blocks, {twice}, length, std::to_string(tab)), twice) << shown;
+            round % 4 < 2 ? indented_text(rng) : generated_text(rng, rng() % 400);
+        const input_list inputs = round % 2 == 0 ? input_list{text} : split_randomly(rng, text);
+        const run_settings s{generated_tabs(rng), round % 3 == 0, false,
+                             round % 5 == 0 ? 1 + static_cast<int>(rng() % 40)
+                                            : lengths[rng() % 8]};
+        const std::size_t block = round % 3 == 1 ? TEXTLIB_BLOCK : 1 + rng() % 20;
+        refilled_unchanged += !has_word_of_rune_0_only(inputs);
+        ASSERT_EQ(linefill_holds(inputs, s, block), "") << testing::PrintToString(inputs);
     }
-    EXPECT_GT(fixed_at_once, 1500);
+    EXPECT_GT(refilled_unchanged, 1500);
+}
+
+TEST(Linefill, KeepsItsRulesOnWordsLongerThanABlock) {
+    std::mt19937 rng(11);
+    const std::string long_word(TEXTLIB_BLOCK + 1000, 'w');
+    for (const int length : {5, 70, 2 * static_cast<int>(TEXTLIB_BLOCK)}) {
+        const std::string text = generated_text(rng, 2 * TEXTLIB_BLOCK) + " " + long_word + " x\n" +
+                                 "\xe4\xb8\x80" + long_word + " y " + long_word;
+        ASSERT_EQ(linefill_holds({text, " z"}, {"8", false, false, length}, TEXTLIB_BLOCK), "");
+    }
 }
 
 TEST(Linefill, AWordOfRune0AloneLeavesItsSeparatorForOneFill) {
-    const std::string once = fill_with(linefill_plain, {std::string("a \xc0\x80 b\n")}, 70, "8");
+    const std::string once = through_plain(linefill_tool, {"a \xc0\x80 b\n"});
     EXPECT_EQ(once, "a  b\n");
-    EXPECT_EQ(fill_with(linefill_plain, {once}, 70, "8"), "a b\n");
+    EXPECT_EQ(through_plain(linefill_tool, {once}), "a b\n");
+}
+
+// By display width a word of no columns still takes a separator, and the next input line's
+// indentation only at the start of a line. Disabled until linefill mends it: today it writes
+// "\xef\xbb\xbf" "a" and "\xef\xbb\xbf  b", which check_kit.h's has_word_of_no_columns steps round.
+TEST(Linefill, DISABLED_AWordOfNoColumnsKeepsItsSeparator) {
+    const run_settings by_display_width{"8", true};
+    EXPECT_EQ(through_plain(linefill_tool, {"\xef\xbb\xbf a\n"}, by_display_width),
+              "\xef\xbb\xbf a\n");
+    EXPECT_EQ(through_plain(linefill_tool, {"\xef\xbb\xbf\n  b\n"}, by_display_width),
+              "\xef\xbb\xbf b\n");
 }
 
 struct e2e_case {
@@ -344,63 +213,6 @@ TEST(Linefill, AnOpenLineGoesOnInTheNextInput) {
     // Standard input named twice gives nothing the second time, which closes the open line.
     expect_runs({{"-", "-"}, "a", "a\n"});
     expect_runs({{temp_file("x"), "-"}, "y", "x y"});
-}
-
-struct failure_case {
-    std::vector<std::string> args;
-    std::string err;
-    int status;
-};
-
-TEST(Linefill, OptionsIdentificationAndUsage) {
-    const std::string usage = "usage: linefill [-v] [-l length] [--] [file ...]\n";
-    const std::string bad_l =
-        "linefill: -l option must specify a decimal integer greater than zero\n";
-    const std::string bad_t =
-        "linefill: -t option must specify a decimal integer greater than zero\n";
-    const failure_case cases[] = {
-        {{"-v"}, "@(#)linefill\t1.6\n", 0},
-        {{"-v", "-x"}, "@(#)linefill\t1.6\n", 0},
-        {{"-v", "-l", "0"}, "@(#)linefill\t1.6\n", 0},
-        {{"-x", "-v"}, usage, 1},
-        {{"-a"}, usage, 1},
-        {{"-l"}, usage, 1},
-        {{"-t"}, usage, 1},
-        {{"-l", "0"}, bad_l, 1},
-        {{"-l", "-5"}, bad_l, 1},
-        {{"-l", "0", "-t", "0"}, bad_l, 1},
-        {{"-t", "4", "-l", "-5"}, bad_l, 1},
-        {{"-l", "abc"}, bad_l, 1},
-        {{"-l", "7x"}, bad_l, 1},
-        {{"-l", "2147483648"}, bad_l, 1},
-        {{"-l", ""}, bad_l, 1},
-        {{"-t", "0"}, bad_t, 1},
-        {{"-t", "0", "-l", "0"}, bad_t, 1},
-        {{"-t", " "}, bad_t, 1},
-        {{"nosuch-file"}, "linefill: unable to open nosuch-file\n", 1},
-        {{"/"}, "linefill: unable to read /\n", 1},
-    };
-    for (const failure_case &c : cases) {
-        const run_result r = run_tool("linefill", c.args, "a b\n");
-        EXPECT_EQ(r.out, "") << testing::PrintToString(c.args);
-        EXPECT_EQ(r.err, c.err) << testing::PrintToString(c.args);
-        EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
-    }
-
-    // Output for the inputs before one that cannot be opened stays written, its line still open.
-    const run_result r = run_tool("linefill", {temp_file("a b"), "nosuch", temp_file("c")});
-    EXPECT_EQ(r.out, "a b");
-    EXPECT_EQ(r.err, "linefill: unable to open nosuch\n");
-    EXPECT_EQ(r.status, 1);
-}
-
-TEST(Linefill, AFailedWriteIsReported) {
-    const std::string path = temp_file("a b\n");
-    const std::string command =
-        std::string(TOOL_DIR) + "/linefill " + path + " >/dev/full 2>/dev/null";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 
 #if defined(__has_feature)

@@ -83,7 +83,7 @@ TEST(TabStops, DefinedUpToTheLargestColumn) {
     const std::uint64_t top = ~std::uint64_t{0};
     const std::uint64_t columns[] = {0, 7, 8, top / 2, top - 2147483647, top - 9, top - 1, top};
     for (const char *const tabs : {"8", "2147483647", "3", "1"}) {
-        use_tabs(tabs);
+        frame_tabs(tabs);
         const wide width = std::stoul(tabs);
         for (const std::uint64_t column : columns) {
             // Past the largest column the next stop wraps round, as unsigned arithmetic does.
@@ -97,13 +97,13 @@ TEST(TabStops, DefinedUpToTheLargestColumn) {
         }
     }
     // Past the last stop of a list, a tab takes one column.
-    use_tabs("4,2147483647");
+    frame_tabs("4,2147483647");
     EXPECT_EQ(textlib_next_stop(3), 4u);
     EXPECT_EQ(textlib_next_stop(4), 2147483647u);
     EXPECT_EQ(textlib_next_stop(top - 1), top);
     EXPECT_EQ(textlib_stops_between(3, top), 2u);
     EXPECT_EQ(textlib_stop_through(top), 2147483647u);
-    use_tabs("8");
+    frame_tabs("8");
 }
 
 } // namespace

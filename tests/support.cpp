@@ -69,23 +69,6 @@ run_result run_tool(const std::string &tool, const std::vector<std::string> &arg
     return result;
 }
 
-FILE *stream_of(const std::string &bytes) {
-    FILE *stream = tmpfile();
-    fwrite(bytes.data(), 1, bytes.size(), stream);
-    rewind(stream);
-    return stream;
-}
-
-std::string contents_of(FILE *stream) {
-    fflush(stream);
-    rewind(stream);
-    std::string all;
-    char block[4096];
-    for (std::size_t n; (n = fread(block, 1, sizeof block, stream)) > 0;)
-        all.append(block, n);
-    return all;
-}
-
 std::string generated_text(std::mt19937 &rng, std::size_t length) {
     static const std::vector<std::string> pieces = {"a",
                                                     "word",
@@ -151,21 +134,6 @@ std::string generated_text(std::mt19937 &rng, std::size_t length) {
     }
     text.resize(length);
     return text;
-}
-
-void run_blocks(void (*routine)(textlib_input *, textlib_output *), FILE *in, FILE *out,
-                std::size_t block) {
-    static textlib_input input;
-    static textlib_output output;
-    use_next_level();
-    textlib_output_start(&output, out);
-    textlib_input_start(&input, in, &output, block);
-    routine(&input, &output);
-    textlib_output_flush(&output);
-}
-
-void use_tabs(const std::string &tabs) {
-    frame_tabs(tabs.c_str());
 }
 
 std::string generated_tabs(std::mt19937 &rng) {

@@ -1,32 +1,8 @@
-#include "expand.h"
 #include "support.h"
-#include "tabsqueeze.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 namespace {
-
-std::size_t block_size_for_test = TEXTLIB_BLOCK;
-
-void squeeze_by_blocks(FILE *in, FILE *out) {
-    run_blocks(tabsqueeze_blocks, in, out, block_size_for_test);
-}
-
-std::string run_routine(void (*routine)(FILE *, FILE *), const std::string &text,
-                        const std::string &tabs, bool all = false) {
-    use_tabs(tabs);
-    all_blanks = all;
-    FILE *in = stream_of(text);
-    FILE *out = tmpfile();
-    routine(in, out);
-    std::string result = contents_of(out);
-    fclose(in);
-    fclose(out);
-    use_tabs("8");
-    all_blanks = false;
-    return result;
-}
 
 // Text thick with runs of blanks of every shape, mixed with the generic generator's pieces
 // (multi-byte, overlong, malformed and cut sequences), so runs meet every kind of neighbour.
@@ -91,47 +67,23 @@ std::string indented_text(std::mt19937 &rng, std::size_t length) {
     return text;
 }
 
-// Blanks as runes: an overlong space or tab is one too, and comes out as one byte.
-std::size_t blank_runes(const std::string &bytes) {
-    FILE *in = stream_of(bytes);
-    std::size_t blanks = 0;
-    for (int r; (r = rune_fgetc(in)) != -1;)
-        blanks += r == ' ' || r == '\t' ? 1 : 0;
-    fclose(in);
-    return blanks;
-}
-
-// A line that opens with at least a stop's worth of spaces must lose blanks when stops are two
-// or more apart: one tab stands for all of those spaces.
-bool must_squeeze(const std::string &text, const std::string &tabs) {
-    const int width = std::stoi(tabs);
-    const std::string stop(static_cast<std::size_t>(width), ' ');
-    return width >= 2 && (text.rfind(stop, 0) == 0 || text.find('\n' + stop) != std::string::npos);
-}
-
-TEST(Tabsqueeze, EveryRuneKeepsItsColumnOnceExpanded) {
-    std::mt19937 rng(11);
+// Short texts read in small blocks, and lines of many chunks, whose starts are looked at a chunk
+// at a time, read in blocks of every size.
+TEST(Tabsqueeze, KeepsItsRulesOnGeneratedText) {
+    std::mt19937 rng(7);
+    const std::size_t blocks[] = {16, 100, 1000, 4096, TEXTLIB_BLOCK};
     int squeezed_rounds = 0;
-    for (int round = 0; round < 600; round++) {
-        const bool lines = round % 4 == 0;
-        const std::string text =
-            lines ? indented_text(rng, 500 + rng() % 1500) : blank_heavy_text(rng, rng() % 200);
-        const std::string width = generated_tabs(rng);
-        const bool all = rng() % 2 == 0;
-        display_width = round % 3 == 0;
-        block_size_for_test = lines ? 16 + rng() % 2000 : 1 + rng() % 64;
-        const std::string squeezed = run_routine(squeeze_by_blocks, text, width, all);
-        ASSERT_EQ(run_routine(expand_plain, squeezed, width),
-                  run_routine(expand_plain, text, width))
-            << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "");
-        if (!must_squeeze(text, width)) continue;
-        squeezed_rounds++;
-        ASSERT_LT(blank_runes(squeezed), blank_runes(text))
-            << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "");
+    for (int round = 0; round < 1300; round++) {
+        const bool lines = round % 5 == 0;
+        const std::string text = lines            ? indented_text(rng, 500 + rng() % 8000)
+                                 : round % 2 == 0 ? blank_heavy_text(rng, rng() % 300)
+                                                  : generated_text(rng, rng() % 300);
+        const run_settings s{generated_tabs(rng), round % 3 == 0, rng() % 2 == 0};
+        const std::size_t block = lines ? blocks[rng() % 5] : 1 + rng() % 64;
+        squeezed_rounds += must_squeeze(text, s);
+        ASSERT_EQ(tabsqueeze_holds(text, s, block), "") << testing::PrintToString(text);
     }
     EXPECT_GT(squeezed_rounds, 200);
-    display_width = false;
-    block_size_for_test = TEXTLIB_BLOCK;
 }
 
 // A run open at the end of one read is closed by the first rune of the next, and the plain text
@@ -139,44 +91,17 @@ TEST(Tabsqueeze, EveryRuneKeepsItsColumnOnceExpanded) {
 TEST(Tabsqueeze, ARunThatEndsAReadIsClosedByTheNext) {
     for (const std::size_t block : {std::size_t{16}, std::size_t{4096}}) {
         const std::string text = std::string(block - 2, 'x') + "  abcdefghijklmnop\n  \tz";
-        block_size_for_test = block;
-        EXPECT_EQ(run_routine(squeeze_by_blocks, text, "4", true),
+        EXPECT_EQ(through_blocks(tabsqueeze_tool, {text}, {"4", false, true}, block),
                   std::string(block - 2, 'x') + (block % 4 == 0 ? "\t" : "  ") +
                       "abcdefghijklmnop\n\tz");
     }
-    block_size_for_test = TEXTLIB_BLOCK;
 }
 
-// Short texts read in small blocks, and lines of many chunks, whose starts are looked at a chunk
-// at a time, read in blocks of every size.
-TEST(Tabsqueeze, BlockPathWritesWhatTheRuneRulesWrite) {
-    std::mt19937 rng(7);
-    const std::size_t blocks[] = {16, 100, 1000, 4096, TEXTLIB_BLOCK};
-    for (int round = 0; round < 700; round++) {
-        const bool lines = round % 7 == 0;
-        const std::string text = lines            ? indented_text(rng, 1000 + rng() % 8000)
-                                 : round % 2 == 0 ? blank_heavy_text(rng, rng() % 300)
-                                                  : generated_text(rng, rng() % 300);
-        const std::string width = generated_tabs(rng);
-        const bool all = rng() % 2 == 0;
-        display_width = round % 3 == 0;
-        block_size_for_test = lines ? blocks[rng() % 5] : 1 + rng() % 20;
-        ASSERT_EQ(run_routine(squeeze_by_blocks, text, width, all),
-                  run_routine(tabsqueeze_plain, text, width, all))
-            << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "") << " block "
-            << block_size_for_test;
-    }
-    display_width = false;
-    block_size_for_test = TEXTLIB_BLOCK;
-}
-
-TEST(Tabsqueeze, BlockPathAgreesAcrossFullSizedBlocks) {
+TEST(Tabsqueeze, KeepsItsRulesAcrossFullSizedBlocks) {
     std::mt19937 rng(5);
     for (int round = 0; round < 4; round++) {
         const std::string text = blank_heavy_text(rng, 2 * TEXTLIB_BLOCK + rng() % 1000);
-        const bool all = round % 2 == 0;
-        ASSERT_EQ(run_routine(squeeze_by_blocks, text, "8", all),
-                  run_routine(tabsqueeze_plain, text, "8", all));
+        ASSERT_EQ(tabsqueeze_holds(text, {"8", false, round % 2 == 0}, TEXTLIB_BLOCK), "");
     }
 }
 
@@ -267,56 +192,6 @@ TEST(Tabsqueeze, EachInputStartsAtColumnZero) {
     r = run_tool("tabsqueeze", {"-", a, "-"}, "  \tx");
     EXPECT_EQ(r.out, "\txab");
     EXPECT_EQ(r.status, 0);
-
-    r = run_tool("tabsqueeze", {a, "nosuch", b});
-    EXPECT_EQ(r.out, "ab");
-    EXPECT_EQ(r.err, "tabsqueeze: unable to open nosuch\n");
-    EXPECT_EQ(r.status, 1);
-}
-
-struct failure_case {
-    std::vector<std::string> args;
-    std::string err;
-    int status;
-};
-
-TEST(Tabsqueeze, OptionsIdentificationAndUsage) {
-    const std::string usage = "usage: tabsqueeze [-v] [-a] [-t tabs] [--] [file ...]\n";
-    const std::string bad_t =
-        "tabsqueeze: -t option must specify a decimal integer greater than zero\n";
-    const failure_case cases[] = {
-        {{"-v"}, "@(#)tabsqueeze\t1.6\n", 0},
-        {{"-a", "-v", "-x"}, "@(#)tabsqueeze\t1.6\n", 0},
-        {{"-x", "-v"}, usage, 1},
-        {{"-t"}, usage, 1},
-        {{"-t", "0"}, bad_t, 1},
-        {{"-t", "abc"}, bad_t, 1},
-        {{"-t", "-3"}, bad_t, 1},
-        {{"-t", "2147483648"}, bad_t, 1},
-        {{"-t", ""}, bad_t, 1},
-        {{"nosuch-file"}, "tabsqueeze: unable to open nosuch-file\n", 1},
-        {{"/"}, "tabsqueeze: unable to read /\n", 1},
-    };
-    for (const failure_case &c : cases) {
-        const run_result r = run_tool("tabsqueeze", c.args, "        x\n");
-        EXPECT_EQ(r.out, "") << testing::PrintToString(c.args);
-        EXPECT_EQ(r.err, c.err) << testing::PrintToString(c.args);
-        EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
-    }
-}
-
-TEST(Tabsqueeze, AFailedWriteIsReported) {
-    const std::string path = temp_file("        x\n");
-    const std::string err = temp_file("");
-    const std::string command =
-        std::string(TOOL_DIR) + "/tabsqueeze " + path + " >/dev/full 2>" + err;
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    FILE *stream = fopen(err.c_str(), "r");
-    ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(contents_of(stream), "tabsqueeze: write error\n");
-    fclose(stream);
 }
 
 } // namespace

@@ -4,64 +4,11 @@
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace std::string_literals;
 
-static bool operator==(const tally_counts &a, const tally_counts &b) {
-    return a.lines == b.lines && a.words == b.words && a.runes == b.runes && a.broken == b.broken &&
-           a.bytes == b.bytes;
-}
-
-static std::ostream &operator<<(std::ostream &os, const tally_counts &c) {
-    return os << c.lines << ' ' << c.words << ' ' << c.runes << ' ' << c.broken << ' ' << c.bytes;
-}
-
 namespace {
-
-tally_counts plain_counts(const std::string &text) {
-    FILE *in = stream_of(text);
-    const tally_counts c = tally_plain(in);
-    fclose(in);
-    return c;
-}
-
-constexpr unsigned EVERY_COUNT = 31;
-
-// The counts that selection names, and the bytes, which the block path always counts.
-tally_counts selected(const tally_counts &c, unsigned selection) {
-    const auto when = [selection](unsigned flag, std::uint64_t count) {
-        return (selection & flag) != 0 ? count : 0;
-    };
-    return {when(TEXTLIB_COUNT_LINES, c.lines), when(TEXTLIB_COUNT_WORDS, c.words),
-            when(TEXTLIB_COUNT_RUNES, c.runes), when(TEXTLIB_COUNT_BROKEN, c.broken), c.bytes};
-}
-
-tally_counts block_counts(const std::string &text, std::size_t block = TEXTLIB_BLOCK,
-                          unsigned selection = EVERY_COUNT) {
-    static textlib_input input;
-    FILE *in = stream_of(text);
-    use_next_level();
-    textlib_input_start(&input, in, nullptr, block);
-    const tally_counts c = tally_blocks(&input, selection);
-    EXPECT_FALSE(input.failed);
-    fclose(in);
-    return c;
-}
-
-// The counts of the runes that rune_fgetc reads, which every tool must agree with.
-tally_counts rune_stream_counts(const std::string &text) {
-    FILE *in = stream_of(text);
-    tally_counts c{0, 0, 0, 0, text.size()};
-    for (int r; (r = rune_fgetc(in)) != -1;) {
-        c.runes++;
-        if (r == RUNE_BAD) c.broken++;
-        if (r == '\n') c.lines++;
-    }
-    fclose(in);
-    return c;
-}
 
 struct count_case {
     std::string input;
@@ -126,38 +73,21 @@ TEST(Tally, CountsLinesWordsRunesMalformedSequencesAndBytes) {
     };
     for (const count_case &c : cases) {
         const std::string shown = testing::PrintToString(c.input);
-        EXPECT_EQ(plain_counts(c.input), c.counts) << shown;
-        EXPECT_EQ(block_counts(c.input), c.counts) << shown;
-        EXPECT_EQ(block_counts(c.input, 1), c.counts) << shown;
-    }
-}
-
-TEST(Tally, RunesAndMalformedSequencesAreThoseOfTheRuneStream) {
-    std::mt19937 rng(11);
-    for (int round = 0; round < 400; round++) {
-        const std::string text = generated_text(rng, rng() % 200);
-        const tally_counts expected = rune_stream_counts(text);
-        for (const tally_counts &got : {plain_counts(text), block_counts(text)}) {
-            EXPECT_EQ(got.runes, expected.runes) << testing::PrintToString(text);
-            EXPECT_EQ(got.broken, expected.broken) << testing::PrintToString(text);
-            EXPECT_EQ(got.lines, expected.lines) << testing::PrintToString(text);
-            EXPECT_EQ(got.bytes, expected.bytes) << testing::PrintToString(text);
-        }
+        EXPECT_EQ(tally_plain_of(c.input), c.counts) << shown;
+        EXPECT_EQ(tally_blocks_of(c.input), c.counts) << shown;
+        EXPECT_EQ(tally_blocks_of(c.input, 1), c.counts) << shown;
     }
 }
 
 // Each selection of counts has a routine of its own in the kernel, which makes those alone.
-TEST(Tally, BlockPathCountsWhatTheByteRulesCountForEverySelection) {
+TEST(Tally, KeepsItsRulesOnGeneratedTextForEverySelection) {
     std::mt19937 rng(7);
     for (int round = 0; round < 600; round++) {
         const std::string text = generated_text(rng, rng() % 300);
         // Small blocks end inside runes; whole ones let the kernel's chunks run into each other.
         const std::size_t block = rng() % 4 == 0 ? TEXTLIB_BLOCK : 1 + rng() % 20;
-        const tally_counts expected = plain_counts(text);
-        for (unsigned selection = 1; selection <= EVERY_COUNT; selection++) {
-            ASSERT_EQ(block_counts(text, block, selection), selected(expected, selection))
-                << testing::PrintToString(text) << " block " << block << " selection " << selection;
-        }
+        for (unsigned selection = 0; selection <= EVERY_COUNT; selection++)
+            ASSERT_EQ(tally_holds(text, block, selection), "") << testing::PrintToString(text);
     }
 }
 
@@ -180,11 +110,10 @@ TEST(Tally, BlockPathAndMappingAgreeAcrossFullSizedBlocks) {
     std::mt19937 rng(13);
     for (int round = 0; round < 4; round++) {
         const std::string text = generated_text(rng, 2 * TEXTLIB_BLOCK + rng() % 1000);
-        const tally_counts expected = plain_counts(text);
         const std::size_t from = rng() % 2500 * 2 + round % 2;
-        const tally_counts expected_from = plain_counts(text.substr(from));
+        const tally_counts expected_from = tally_plain_of(text.substr(from));
         for (unsigned selection = 1; selection <= EVERY_COUNT; selection++) {
-            ASSERT_EQ(block_counts(text, TEXTLIB_BLOCK, selection), selected(expected, selection));
+            ASSERT_EQ(tally_holds(text, TEXTLIB_BLOCK, selection), "");
             ASSERT_EQ(mapped_counts(text, from, selection), selected(expected_from, selection))
                 << "from " << from << " selection " << selection;
         }
@@ -194,6 +123,8 @@ TEST(Tally, BlockPathAndMappingAgreeAcrossFullSizedBlocks) {
 // Bytes mapped past the end of the file fault as those of a file that shrank while it was
 // counted: the program ends with a diagnostic instead of the signal.
 TEST(TallyDeathTest, AFileThatShrinksUnderItsMappingIsAFailedRead) {
+    if (UNDER_EMULATOR)
+        GTEST_SKIP() << "the death test runs this program again, which the emulator cannot start";
     // A forked child would run the parent's exit handlers, which remove the temporary files.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const std::string path = temp_file("one line\n");
@@ -201,7 +132,8 @@ TEST(TallyDeathTest, AFileThatShrinksUnderItsMappingIsAFailedRead) {
     const auto count_past_the_end = [&] {
         const int fd = open(path.c_str(), O_RDONLY);
         tally_counts c{};
-        tally_mapped(path.c_str(), fd, 3 * page, TEXTLIB_COUNT_LINES, 4 * page, &c);
+        tally_mapped(path.c_str(), fd, 3 * page, TEXTLIB_COUNT_LINES,
+                     static_cast<std::size_t>(4 * page), &c);
     };
     EXPECT_EXIT(count_past_the_end(), testing::ExitedWithCode(1), "^unable to read ");
 }
@@ -272,31 +204,6 @@ TEST(Tally, OptionsSelectCountsWhateverTheirOrder) {
     }
 }
 
-struct failure_case {
-    std::vector<std::string> args;
-    std::string err;
-    int status;
-};
-
-TEST(Tally, IdentificationUsageAndInputsThatFail) {
-    const std::string usage = "usage: tally [-v] [-lwrbc] [--] [file ...]\n";
-    const failure_case cases[] = {
-        {{"-v"}, "@(#)tally\t1.6\n", 0},
-        {{"-v", "-x"}, "@(#)tally\t1.6\n", 0},
-        {{"-l", "-v"}, "@(#)tally\t1.6\n", 0},
-        {{"-x", "-v"}, usage, 1},
-        {{"-lx"}, usage, 1},
-        {{"nosuch-file"}, "tally: unable to open nosuch-file\n", 1},
-        {{"/"}, "tally: unable to read /\n", 1},
-    };
-    for (const failure_case &c : cases) {
-        const run_result r = run_tool("tally", c.args, "x\n");
-        EXPECT_EQ(r.out, "") << testing::PrintToString(c.args);
-        EXPECT_EQ(r.err, c.err) << testing::PrintToString(c.args);
-        EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
-    }
-}
-
 TEST(Tally, OneLinePerInputAndATotalAfterTwoOrMore) {
     const std::string a = temp_file("x\n");
     const std::string b = temp_file("y z\n");
@@ -320,23 +227,6 @@ TEST(Tally, OneLinePerInputAndATotalAfterTwoOrMore) {
     // Standard input, once ended, yields nothing more.
     r = run_tool("tally", {"-c", "-", "-"}, "abc");
     EXPECT_EQ(r.out, "         3\n         0\n         3 total\n");
-
-    // Operands end the options.
-    r = run_tool("tally", {a, "-l"});
-    EXPECT_EQ(r.out, line_a);
-    EXPECT_EQ(r.err, "tally: unable to open -l\n");
-    EXPECT_EQ(r.status, 1);
-
-    // What was printed for earlier inputs stays; the failed one and the total never appear.
-    r = run_tool("tally", {a, "nosuch", b});
-    EXPECT_EQ(r.out, line_a);
-    EXPECT_EQ(r.err, "tally: unable to open nosuch\n");
-    EXPECT_EQ(r.status, 1);
-
-    r = run_tool("tally", {a, "/", b});
-    EXPECT_EQ(r.out, line_a);
-    EXPECT_EQ(r.err, "tally: unable to read /\n");
-    EXPECT_EQ(r.status, 1);
 }
 
 // --files0-from takes the names to count from a list, each ended by a zero byte, as
@@ -412,15 +302,6 @@ TEST(Tally, CountsBytesFromTheSizeOnlyWhereItTellsThem) {
         EXPECT_NE(bytes, "         0 " + path + "\n");
         EXPECT_NE(bytes, "      4096 " + path + "\n");
     }
-}
-
-TEST(Tally, AFailedWriteIsReported) {
-    const std::string path = temp_file("a b\n");
-    const std::string command =
-        std::string(TOOL_DIR) + "/tally " + path + " >/dev/full 2>/dev/null";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 
 } // namespace
