@@ -48,8 +48,8 @@ void put_scanned_words(fill_state *s, const char *p, const textlib_line &line,
                        textlib_output *out) {
     if (out_column != 0)
         textlib_output_byte(out, ' ');
-    else if (s->indent.any)
-        put_indent(out, &s->indent);
+    else
+        put_opening(s, out);
     const bool joined = put_joined(out, p, line);
     out_column = line.words_column;
     // A word after a newline that the scan passed is on an input line without indentation; the
@@ -90,16 +90,22 @@ const char *place_words(fill_state *s, const char *p, const char *end, textlib_o
     const auto length = static_cast<std::uint64_t>(line_length);
     // The scan counts runes, not display widths.
     if (display_width || !plain_word_rune_at(p, end)) return p;
+    // With --prefix a line's text may begin with a marker, so a scan stops at each line's end.
+    if (prefixing != prefix_kind::none) {
+        const void *const newline = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+        if (newline != nullptr) end = static_cast<const char *>(newline) + 1;
+        s->chunk.at = nullptr;
+    }
     for (;;) {
         if (out_column != 0 && out_column >= length) put_newline(out);
         const bool opener = out_column == 0;
-        // Indentation as wide as the line leaves no room for a word: the rune-by-rune path puts
-        // the word on a line of its own.
-        if (opener && s->indent.width >= length) return p;
+        // A lead as wide as the line leaves no room for a word: the rune-by-rune path puts the
+        // word on a line of its own.
+        if (opener && opening_width(s) >= length) return p;
         // The scan passes single spaces, and newlines that a word follows, as the separators
         // that they become; only whole words count.
-        const textlib_line line =
-            textlib_scan_line(&s->chunk, p, end, opener ? s->indent.width : out_column + 1, length);
+        const textlib_line line = textlib_scan_line(
+            &s->chunk, p, end, opener ? opening_width(s) : out_column + 1, length);
         if (line.words_end != p) {
             put_scanned_words(s, p, line, out);
             p = next_plain_word(s, line, end, out);

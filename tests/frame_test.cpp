@@ -63,7 +63,12 @@ const std::string LINEFILL_HELP =
     LINEFILL_USAGE + V +
     "  -l N              fill lines to at most N columns (default 70)\n"
     "  -t N              tab stops every N columns, for indentation (default 8)\n" +
-    LIST + D + LONG;
+    LIST + D +
+    "  --prefix          fill lines that begin with a comment or quote marker\n"
+    "                    apart, the marker at the start of each line\n"
+    "  --prefix=STRING   fill lines that begin with STRING likewise, and\n"
+    "                    copy the other lines as they are\n" +
+    LONG;
 
 TEST(Frame, HelpAndVersionOnlyWhereAnOptionMayStand) {
     // clang-format off

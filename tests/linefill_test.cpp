@@ -20,6 +20,7 @@ std::string fill_with(void (*routine)(FILE *, FILE *), const std::vector<std::st
     line_length = length;
     use_tabs(tabs);
     out_column = 0;
+    paragraph = {NO_PARAGRAPH, 0, 0};
     FILE *out = tmpfile();
     for (const std::string &text : inputs) {
         FILE *in = stream_of(text);
@@ -46,20 +47,51 @@ std::vector<std::string> split_randomly(std::mt19937 &rng, const std::string &te
     return pieces;
 }
 
+// Lines that begin after their indentation with a marker, something like one, or text, each
+// followed by generated text or nothing; half of them begin as the line before.
+std::string marked_text(std::mt19937 &rng) {
+    static const char *const indents[] = {"", "", " ", "  ", "\t", " \t"};
+    static const char *const starts[] = {
+        "",    "> ",  ">",         "> >\t",    ">>",        "// ",       "//",   "/",
+        "///", "# ",  "#x",        "--",       "-- ",       "--x",       "; ",   ";;",
+        ";;;", "% ",  "! ",        "*",        "*/",        "\t* ",      "XY",   "XY ",
+        "X",   "XYZ", "\xc3\xa9>", "\xc3\xa9", "\xc0\xbe ", "#\xc0\x80", ">  > "};
+    std::string text;
+    const char *indent = "", *start = "";
+    for (auto lines = 1 + rng() % 10; lines > 0; lines--) {
+        if (rng() % 2 == 0) {
+            indent = indents[rng() % std::size(indents)];
+            start = starts[rng() % std::size(starts)];
+        }
+        text += std::string(indent) + start;
+        for (auto words = rng() % 6; words > 0; words--)
+            text += std::string(1 + rng() % 4, 'w') + (rng() % 4 == 0 ? "\t" : " ");
+        if (rng() % 4 == 0) text += generated_text(rng, rng() % 20);
+        text += rng() % 8 == 0 ? "\n\n" : "\n";
+    }
+    return text;
+}
+
 TEST(Linefill, BlockPathWritesWhatTheRuneRulesWrite) {
     std::mt19937 rng(7);
     const int lengths[] = {1, 2, 3, 5, 8, 12, 20, 70};
-    for (int round = 0; round < 600; round++) {
-        const std::vector<std::string> inputs =
-            split_randomly(rng, generated_text(rng, rng() % 300));
+    const char *const prefixes[] = {"XY", "\xc3\xa9>", "> "};
+    for (int round = 0; round < 1500; round++) {
+        // A third of the rounds without --prefix, a third with each form.
+        const int form = round % 3;
+        if (form == 1) prefix_set(nullptr);
+        if (form == 2) prefix_set(prefixes[rng() % 3]);
+        const std::vector<std::string> inputs = split_randomly(
+            rng, form == 0 || rng() % 4 == 0 ? generated_text(rng, rng() % 300) : marked_text(rng));
         const int length = lengths[rng() % 8];
         const std::string tab = generated_tabs(rng);
-        display_width = round % 3 == 0;
-        block_size_for_test = 1 + rng() % 20;
+        display_width = round % 4 == 0;
+        block_size_for_test = rng() % 4 == 0 ? TEXTLIB_BLOCK : 1 + rng() % 20;
         ASSERT_EQ(fill_with(fill_by_blocks, inputs, length, tab),
                   fill_with(linefill_plain, inputs, length, tab))
             << testing::PrintToString(inputs) << " -l " << length << " -t " << tab << " block "
-            << block_size_for_test;
+            << block_size_for_test << " --prefix form " << form;
+        prefixing = prefix_kind::none;
     }
     display_width = false;
     block_size_for_test = TEXTLIB_BLOCK;
@@ -268,6 +300,45 @@ TEST(Linefill, RefillsParagraphsKeepingIndentation) {
         expect_runs(c);
 }
 
+TEST(Linefill, PrefixedLinesAreFilledApartWithTheirMarker) {
+    const std::string p = "--prefix";
+    const e2e_case cases[] = {
+        {{"-l", "40", p},
+         "    // This is a comment that\n    // needs to be refilled to a narrower width now.\n"
+         "    int x = 1;\n",
+         "    // This is a comment that needs to\n    // be refilled to a narrower width\n"
+         "    // now.\n    int x = 1;\n"},
+        {{"-l", "30", p},
+         "> Quoted text from the first\n> message, which goes on.\n>> An older quote that\n"
+         ">> also goes on and on for a while.\n> Back to level one.\n",
+         "> Quoted text from the first\n> message, which goes on.\n>> An older quote that also\n"
+         ">> goes on and on for a while.\n> Back to level one.\n"},
+        {{"-l", "40", p},
+         "/*\n * This is a block comment that needs to be refilled to a narrower width.\n"
+         " * Second line.\n */\n",
+         "/*\n * This is a block comment that needs to\n * be refilled to a narrower width.\n"
+         " * Second line.\n */\n"},
+        // A marker alone ends the paragraph; so do other indentations and markers.
+        {{p}, "# a\n#  \n# b\n", "# a\n#  \n# b\n"},
+        {{p}, "  // a\n    // b\n; c\n;; d\n", "  // a\n    // b\n; c\n;; d\n"},
+        // Quote levels count the '>', and the first line's lead is every line's.
+        {{p}, "> > a\n>>b\n>>> c\n", "> > a b\n>>> c\n"},
+        {{p}, "#include <x>\n#include <y>\n--x */\n", "#include <x> #include <y> --x */\n"},
+        {{p}, "aaa\nbbb\n# ccc\n# ddd\neee\n", "aaa bbb\n# ccc ddd\neee\n"},
+        // The lead counts in the line, a tab in it to its stop.
+        {{"-l", "10", p}, "// abcdefghij klm\n", "// abcdefghij\n// klm\n"},
+        {{"-l", "12", p}, "#\taa bb cc\n", "#\taa\n#\tbb\n#\tcc\n"},
+        {{"-l", "6", "--display-width", p},
+         "# \xe6\x97\xa5\xe6\x9c\xac \xe8\xaa\x9e\n",
+         "# \xe6\x97\xa5\xe6\x9c\xac\n# \xe8\xaa\x9e\n"},
+        // A string: other lines go out as they came, a newline added at the end.
+        {{"--prefix=%%"}, "%% a\n%%  b\nx  y\t\n%%c\n%%d\nz", "%% a b\nx  y\t\n%%c d\nz\n"},
+        {{"--prefix=> ", "-l", "5"}, ">> a\n> b c d\n", ">> a\n> b c\n> d\n"},
+    };
+    for (const e2e_case &c : cases)
+        expect_runs(c);
+}
+
 TEST(Linefill, MalformedAndOverlongInputIsReadLikeAnyRune) {
     const std::string bad = "\xc2\x80";
     const e2e_case cases[] = {
@@ -358,6 +429,8 @@ TEST(Linefill, OptionsIdentificationAndUsage) {
         "linefill: -l option must specify a decimal integer greater than zero\n";
     const std::string bad_t =
         "linefill: -t option must specify a decimal integer greater than zero\n";
+    const std::string bad_prefix =
+        "linefill: --prefix option must specify a string that begins with other than a blank\n";
     const failure_case cases[] = {
         {{"-v"}, "@(#)linefill\t1.6\n", 0},
         {{"-v", "-x"}, "@(#)linefill\t1.6\n", 0},
@@ -379,6 +452,9 @@ TEST(Linefill, OptionsIdentificationAndUsage) {
         {{"-t", " "}, bad_t, 1},
         {{"nosuch-file"}, "linefill: unable to open nosuch-file\n", 1},
         {{"/"}, "linefill: unable to read /\n", 1},
+        {{"--prefix="}, bad_prefix, 1},
+        {{"--prefix=\t#"}, bad_prefix, 1},
+        {{"--prefixes"}, usage, 1},
     };
     for (const failure_case &c : cases) {
         const run_result r = run_tool("linefill", c.args, "a b\n");
