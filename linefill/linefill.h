@@ -13,6 +13,9 @@
 #include "runes.h"
 
 extern int line_length;
+// Set when standard output is a terminal: only complete output lines are written as the input is
+// read, so that what is typed next does not run into an open line; it goes at the input's end.
+extern bool whole_lines_only;
 // tab_width, the distance between tab stops, is textlib's.
 
 // A rune array that grows by doubling, so appending is linear over a whole input.

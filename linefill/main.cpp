@@ -40,6 +40,7 @@ int main(int argc, char **argv) {
         default: frame_usage(LINEFILL);
         }
     }
+    whole_lines_only = isatty(STDOUT_FILENO) != 0;
     frame_run(argc, argv, linefill_file);
     frame_exit();
 }

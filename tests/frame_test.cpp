@@ -119,15 +119,19 @@ std::string shown_within(int terminal, int milliseconds) {
     return shown;
 }
 
-// Typed at a terminal, each line comes out as soon as it is complete, while the input stays open.
+// Typed at a terminal, each line comes out as soon as it is complete, while the input stays open;
+// linefill's open output line waits for the next word or the end of the input.
 TEST(Frame, OnATerminalEachLineShowsAtOnce) {
     const struct {
         const char *tool;
+        const char *option;
         const char *line;
         const char *shown;
-    } cases[] = {{"expand", "a\tb\n", "a       b\r\n"},
-                 {"tabsqueeze", "        x\n", "\tx\r\n"},
-                 {"linefill", "one two\n\n", "one two\r\n\r\n"}};
+        const char *at_end = "";
+    } cases[] = {{"expand", nullptr, "a\tb\n", "a       b\r\n"},
+                 {"tabsqueeze", nullptr, "        x\n", "\tx\r\n"},
+                 {"linefill", nullptr, "one two\n\n", "one two\r\n\r\n"},
+                 {"linefill", "-l10", "aaa bbb\nccc\n", "aaa bbb\r\n", "ccc\r\n"}};
     for (const auto &c : cases) {
         const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
         ASSERT_GE(terminal, 0);
@@ -142,7 +146,7 @@ TEST(Frame, OnATerminalEachLineShowsAtOnce) {
             dup2(input[0], 0);
             dup2(screen, 1);
             close(input[1]);
-            execl(program.c_str(), c.tool, static_cast<char *>(nullptr));
+            execl(program.c_str(), c.tool, c.option, static_cast<char *>(nullptr));
             _exit(127);
         }
         close(input[0]);
@@ -150,6 +154,7 @@ TEST(Frame, OnATerminalEachLineShowsAtOnce) {
                   static_cast<ssize_t>(std::strlen(c.line)));
         EXPECT_EQ(shown_within(terminal, 5000), c.shown) << c.tool;
         close(input[1]);
+        EXPECT_EQ(shown_within(terminal, 5000), c.at_end) << c.tool;
         int status = 0;
         waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.tool;
