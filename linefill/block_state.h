@@ -90,6 +90,21 @@ inline std::uint64_t opening_width(const fill_state *s) {
     return is_marked(paragraph) ? block_lead.width : s->indent.width;
 }
 
+// Whether a line whose text begins with byte first goes on with the paragraph as plain text:
+// always without --prefix; with it, in a plain paragraph, when first cannot begin a marker.
+inline bool line_goes_on(char first) {
+    return prefixing == prefix_kind::none ||
+           (prefixing == prefix_kind::markers && paragraph.marker == PLAIN_TEXT &&
+            !may_begin_marker(static_cast<unsigned char>(first)));
+}
+
+// A plain line with --prefix: it closes a marked paragraph's open line, and goes on with a plain
+// one.
+inline void begin_plain_line(textlib_output *out) {
+    if (is_marked(paragraph)) close_open_line(out);
+    paragraph = {PLAIN_TEXT, 0, 0};
+}
+
 inline bool may_begin_word(unsigned char b) {
     return b != 0 && b != ' ' && b != '\t' && b != '\n';
 }

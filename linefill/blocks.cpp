@@ -230,9 +230,18 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
                 continue;
             }
         } else if ((s->at == fill_at::between_words ||
-                    (s->at == fill_at::line_start && prefixing == prefix_kind::none)) &&
+                    (s->at == fill_at::line_start && prefixing != prefix_kind::string)) &&
                    may_begin_word(b) && plain_word_rune_at(p, end)) {
-            // A word: a line's indentation ends before it.
+            // A word: a line's indentation ends before it. A line that may begin with a marker
+            // goes a rune at a time.
+            if (s->at == fill_at::line_start && prefixing != prefix_kind::none) {
+                if (may_begin_marker(b)) {
+                    fill_rune(s, b, p, 1, out);
+                    p++;
+                    continue;
+                }
+                begin_plain_line(out);
+            }
             s->at = fill_at::between_words;
             const char *const q = place_words(s, p, end, out);
             if (q != p) {

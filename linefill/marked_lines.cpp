@@ -57,8 +57,7 @@ void end_copied_line(fill_state *s, textlib_output *out) {
 
 // No marker: the runes read for one are the start of the line's first word.
 void plain_line(fill_state *s, int r, const char *bytes, unsigned n, textlib_output *out) {
-    if (is_marked(paragraph)) close_open_line(out);
-    paragraph = {PLAIN_TEXT, 0, 0};
+    begin_plain_line(out);
     s->at = fill_at::between_words;
     for (std::size_t i = 0; i < s->mark.bytes.length; i++) {
         const char rune[U8_MAXBYTES] = {s->mark.bytes.bytes[i]};
@@ -74,12 +73,7 @@ void marked_line(fill_state *s, textlib_output *out) {
     if (key == paragraph) return;
     close_open_line(out);
     paragraph = key;
-    block_lead.indent.runs.length = 0;
-    byte_buffer_append(&block_lead.indent.runs, s->indent.runs.bytes, s->indent.runs.length);
-    block_lead.indent.spaces = s->indent.spaces;
-    block_lead.indent.tabs = s->indent.tabs;
-    block_lead.indent.width = s->indent.width;
-    block_lead.indent.any = s->indent.any;
+    indent_copy(&block_lead.indent, &s->indent);
     block_lead.bytes.length = 0;
     byte_buffer_append(&block_lead.bytes, m->bytes.bytes, m->bytes.length);
     block_lead.width = m->column;
