@@ -1,7 +1,7 @@
 // linefill's block path against its rune-by-rune reference, over fuzzed text cut into one to
-// three inputs read in a row, line lengths, tab widths and block sizes; and the words come out in
-// the order they went in. The first six bytes are the options: the block size, the line length
-// (two bytes), the tab width, then the two cuts.
+// three inputs read in a row, line lengths, tab widths, block sizes and --prefix; and, without
+// --prefix, the words come out in the order they went in. The first seven bytes are the options:
+// the block size, the line length (two bytes), the tab width, the two cuts, then --prefix.
 #include "fuzz_support.h"
 #include "linefill.h"
 
@@ -46,8 +46,17 @@ std::vector<piece> pieces_of(const std::uint8_t *text, std::size_t size, unsigne
     return pieces;
 }
 
+// None, the fixed markers, or one of a few strings, by one byte.
+void set_prefix(unsigned byte) {
+    static const char *const strings[] = {"#", "> ", "XY", "\xc3\xa9"};
+    prefixing = prefix_kind::none;
+    if (byte % 3 == 1) prefix_set(nullptr);
+    if (byte % 3 == 2) prefix_set(strings[byte / 3 % 4]);
+}
+
 std::string filled_by_runes(const std::vector<piece> &pieces) {
     out_column = 0;
+    paragraph = {NO_PARAGRAPH, 0, 0};
     captured out;
     capture_start(&out);
     for (const piece &p : pieces) {
@@ -62,6 +71,7 @@ std::string filled_by_blocks(const std::vector<piece> &pieces, std::size_t block
     static textlib_input in;
     static textlib_output out;
     out_column = 0;
+    paragraph = {NO_PARAGRAPH, 0, 0};
     captured bytes;
     capture_start(&bytes);
     use_next_level();
@@ -101,17 +111,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const unsigned tab_byte = take_byte(&options);
     const unsigned first_cut = take_byte(&options);
     const unsigned second_cut = take_byte(&options);
+    const unsigned prefix_byte = take_byte(&options);
 
     line_length = line_length_from(length_low, length_high);
     tab_width = tab_width_from(tab_byte);
+    set_prefix(prefix_byte);
     const std::vector<piece> pieces = pieces_of(options.data, options.size, first_cut, second_cut);
 
     const std::string by_blocks = filled_by_blocks(pieces, block);
     if (by_blocks != filled_by_runes(pieces)) {
-        std::fprintf(stderr, "-l %d -t %d, block size %zu, %zu inputs\n", line_length, tab_width,
-                     block, pieces.size());
+        std::fprintf(stderr, "-l %d -t %d, --prefix byte %u, block size %zu, %zu inputs\n",
+                     line_length, tab_width, prefix_byte, block, pieces.size());
         fuzz_fail("the block path writes what the rune rules write", 0);
     }
+    // Markers are written again on every line of their paragraph.
+    if (prefixing != prefix_kind::none) return 0;
     std::vector<std::vector<int>> words_in;
     for (const piece &p : pieces)
         add_words(&words_in, p.data, p.size);
