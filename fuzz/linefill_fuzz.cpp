@@ -1,6 +1,7 @@
 // linefill's rules of the check kit over fuzzed text cut into one to three inputs read in a row,
-// line lengths, tab widths and lists, --display-width and block sizes. The first bytes are the
-// options: the block size, the settings, the line length (two bytes), then the two cuts.
+// line lengths, tab widths and lists, --display-width, --prefix and block sizes. The first bytes
+// are the options: the block size, the settings, the line length (two bytes), the two cuts, then
+// --prefix.
 #include "fuzz_support.h"
 
 #include <climits>
@@ -40,6 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     settings.line_length = line_length_from(length_low, take_byte(&options));
     const unsigned first_cut = take_byte(&options);
     const unsigned second_cut = take_byte(&options);
+    const unsigned prefix_byte = take_byte(&options);
+    // None, the fixed markers, or one of a few strings.
+    static const char *const strings[] = {"#", "> ", "XY", "\xc3\xa9"};
+    settings.prefixed = prefix_byte % 3 != 0;
+    if (prefix_byte % 3 == 2) settings.prefix = strings[prefix_byte / 3 % 4];
     fuzz_check(linefill_holds(pieces_of(text_of(options), first_cut, second_cut), settings, block));
     return 0;
 }

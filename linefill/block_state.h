@@ -15,8 +15,9 @@
 
 #include <cstdint>
 
-// Where the routine stands between calls on the same input.
-enum class fill_at { line_start, between_words, in_word };
+// Where the routine stands between calls on the same input. With --prefix, a line's text
+// begins with its marker, and a line that only ends a paragraph is copied.
+enum class fill_at { line_start, marker, between_words, in_word, copying };
 
 // Where the word being read goes. While holding, it fits the open line when it ends within
 // room_columns, the columns left after a space; once it has more, it opens the next line and the
@@ -28,6 +29,25 @@ struct word_place {
     byte_buffer held; // while holding: the word's bytes so far
     std::uint64_t held_columns;
 };
+
+// A line's marker as it is read, with --prefix.
+struct marker_scan {
+    int code;             // NO_PARAGRAPH until the marker is whole
+    std::size_t matched;  // runes of STRING, or of a fixed marker, read so far
+    char fixed[2];        // those of a fixed marker
+    std::uint64_t level;  // of a quote
+    byte_buffer bytes;    // the marker and the blanks after it, as written
+    std::uint64_t column; // where they end, after the line's indentation
+};
+
+// The lead of the marked paragraph being filled, which opens each of its output lines: its first
+// line's indentation, marker and blanks after it. It may go on in the next input.
+struct paragraph_lead {
+    indentation indent;
+    byte_buffer bytes;
+    std::uint64_t width;
+};
+extern paragraph_lead block_lead;
 
 // Room for the staged bytes and for a stretch, or a fixed-size copy of a rune, written past them.
 constexpr std::size_t STAGED_SIZE = 2 * TEXTLIB_STRETCH_ROOM;
@@ -43,11 +63,46 @@ struct fill_state {
     byte_buffer staged;
     std::uint64_t staged_columns;
     textlib_line_chunk chunk; // what the line scan looked at last
+    marker_scan mark;
 };
 
 inline void put_newline(textlib_output *out) {
     textlib_output_byte(out, '\n');
     out_column = 0;
+}
+
+inline void close_open_line(textlib_output *out) {
+    if (out_column != 0) put_newline(out);
+}
+
+// What opens an output line: the marked paragraph's lead, else the line's indentation.
+inline void put_opening(const fill_state *s, textlib_output *out) {
+    if (is_marked(paragraph)) {
+        put_indent(out, &block_lead.indent);
+        textlib_output_bytes(out, block_lead.bytes.bytes, block_lead.bytes.length);
+        out_column = block_lead.width;
+    } else if (s->indent.any) {
+        put_indent(out, &s->indent);
+    }
+}
+
+inline std::uint64_t opening_width(const fill_state *s) {
+    return is_marked(paragraph) ? block_lead.width : s->indent.width;
+}
+
+// Whether a line whose text begins with byte first goes on with the paragraph as plain text:
+// always without --prefix; with it, in a plain paragraph, when first cannot begin a marker.
+inline bool line_goes_on(char first) {
+    return prefixing == prefix_kind::none ||
+           (prefixing == prefix_kind::markers && paragraph.marker == PLAIN_TEXT &&
+            !may_begin_marker(static_cast<unsigned char>(first)));
+}
+
+// A plain line with --prefix: it closes a marked paragraph's open line, and goes on with a plain
+// one.
+inline void begin_plain_line(textlib_output *out) {
+    if (is_marked(paragraph)) close_open_line(out);
+    paragraph = {PLAIN_TEXT, 0, 0};
 }
 
 inline bool may_begin_word(unsigned char b) {
@@ -64,6 +119,15 @@ inline bool plain_word_rune_at(const char *q, const char *end) {
     const int width = textlib_take(&r, q, static_cast<std::size_t>(end - q), false);
     return width > 1 && r != RUNE_BAD && r >= (width == 2 ? 0x80 : 0x800);
 }
+
+// One rune by the routine's rules; bytes are the n bytes it is written as, in a buffer of
+// U8_MAXBYTES.
+void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_output *out);
+
+// With --prefix, a rune of the marker being read, or the end of input (-1) there; and a rune of
+// a line being copied.
+void mark_rune(fill_state *s, int r, const char *bytes, unsigned n, textlib_output *out);
+void copy_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_output *out);
 
 // Words from p, the start of a word, placed a whole output line at a time while they are plain
 // text apart by single separators. Returns where it stopped: at a blank, or at a word that the

@@ -17,7 +17,7 @@ void write_word_bytes(fill_state *s, textlib_output *out, const char *bytes, std
     if (n == 0) return;
     // A rune of no display width leaves the column at 0: the indentation goes before the word's
     // first bytes only.
-    if (out_column == 0 && !s->place.begun && s->indent.any) put_indent(out, &s->indent);
+    if (out_column == 0 && !s->place.begun) put_opening(s, out);
     s->place.begun = true;
     if (from_input)
         textlib_output_span(out, bytes, n);
@@ -91,9 +91,10 @@ void end_word(fill_state *s, textlib_output *out) {
 
 // A blank line, or the end of input at a line start, closes the open line and keeps its blanks.
 void end_paragraph(textlib_output *out, const indentation *ind, bool newline) {
-    if (out_column != 0) put_newline(out);
+    close_open_line(out);
     if (ind->any) put_indent(out, ind);
     if (newline || ind->any) put_newline(out);
+    paragraph = {NO_PARAGRAPH, 0, 0};
 }
 
 // ---- Runes by the reference's rules ----
@@ -111,9 +112,14 @@ inline void stage_word_rune(fill_state *s, rune16 r, const char *bytes, unsigned
     s->staged_columns += textlib_columns_of(r);
 }
 
-// One rune by the routine's rules; bytes are the n bytes it is written as, in a buffer of
-// U8_MAXBYTES.
+} // namespace
+
 void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_output *out) {
+    switch (s->at) {
+    case fill_at::marker: mark_rune(s, r, bytes, n, out); return;
+    case fill_at::copying: copy_rune(s, r, bytes, n, out); return;
+    default: break;
+    }
     if (s->at == fill_at::in_word) {
         if (is_word_rune(r)) {
             stage_word_rune(s, r, bytes, n, out);
@@ -132,6 +138,16 @@ void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_o
             indent_clear(&s->indent);
             return;
         }
+        if (prefixing != prefix_kind::none) {
+            s->mark.code = NO_PARAGRAPH;
+            s->mark.matched = 0;
+            s->mark.level = 0;
+            s->mark.bytes.length = 0;
+            s->mark.column = s->indent.width;
+            s->at = fill_at::marker;
+            mark_rune(s, r, bytes, n, out);
+            return;
+        }
         s->at = fill_at::between_words;
     }
     if (textlib_is_blank(r)) return;
@@ -144,6 +160,8 @@ void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_o
     s->at = fill_at::in_word;
     fill_rune(s, r, bytes, n, out);
 }
+
+namespace {
 
 // A rune of the word being read, or any rune by the routine's rules.
 void step_rune(fill_state *s, rune16 r, textlib_output *out) {
@@ -203,8 +221,27 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
                 p = q;
                 continue;
             }
-        } else if (s->at != fill_at::in_word && may_begin_word(b) && plain_word_rune_at(p, end)) {
-            // A word: a line's indentation ends before it.
+        } else if (s->at == fill_at::copying && b != '\n') {
+            // A line copied as it was read: plain text up to its newline as it stands.
+            const char *const q = textlib_skip(p, end, TEXTLIB_STOP_NEWLINE, nullptr, 0);
+            if (q != p) {
+                textlib_output_span(out, p, static_cast<std::size_t>(q - p));
+                p = q;
+                continue;
+            }
+        } else if ((s->at == fill_at::between_words ||
+                    (s->at == fill_at::line_start && prefixing != prefix_kind::string)) &&
+                   may_begin_word(b) && plain_word_rune_at(p, end)) {
+            // A word: a line's indentation ends before it. A line that may begin with a marker
+            // goes a rune at a time.
+            if (s->at == fill_at::line_start && prefixing != prefix_kind::none) {
+                if (may_begin_marker(b)) {
+                    fill_rune(s, b, p, 1, out);
+                    p++;
+                    continue;
+                }
+                begin_plain_line(out);
+            }
             s->at = fill_at::between_words;
             const char *const q = place_words(s, p, end, out);
             if (q != p) {
@@ -237,6 +274,7 @@ void fill_release(fill_state *s) {
     byte_buffer_release(&s->indent.runs);
     byte_buffer_release(&s->place.held);
     byte_buffer_release(&s->staged);
+    byte_buffer_release(&s->mark.bytes);
 }
 
 } // namespace
@@ -246,6 +284,8 @@ void linefill_blocks(textlib_input *in, textlib_output *out) {
     textlib_each_block(in, [&s, out](const char *p, const char *end, bool at_eof) {
         return fill_bytes(&s, p, end, at_eof, out);
     });
+    if (s.at == fill_at::marker) mark_rune(&s, -1, nullptr, 0, out);
+    if (s.at == fill_at::copying) copy_rune(&s, TEXTLIB_NEWLINE, nullptr, 0, out);
     if (s.at == fill_at::in_word) end_word(&s, out);
     if (s.at == fill_at::line_start) end_paragraph(out, &s.indent, false);
     fill_release(&s);

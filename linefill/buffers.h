@@ -18,6 +18,8 @@ void byte_buffer_grow(byte_buffer *buffer, std::size_t need);
 void byte_buffer_release(byte_buffer *buffer);
 
 inline void byte_buffer_append(byte_buffer *buffer, const char *bytes, std::size_t n) {
+    // An empty buffer may have no storage yet, and memcpy takes none.
+    if (n == 0) return;
     if (buffer->capacity - buffer->length < n) byte_buffer_grow(buffer, buffer->length + n);
     std::memcpy(buffer->bytes + buffer->length, bytes, n);
     buffer->length += n;

@@ -2,6 +2,8 @@
 
 #include "linefill.h"
 
+#include <cstring>
+
 namespace {
 
 void put_number(byte_buffer *runs, std::uint64_t n) {
@@ -29,7 +31,21 @@ void indent_finish_run(indentation *ind) {
     ind->spaces = ind->tabs = 0;
 }
 
+void indent_copy(indentation *to, const indentation *from) {
+    byte_buffer runs = to->runs;
+    runs.length = 0;
+    byte_buffer_append(&runs, from->runs.bytes, from->runs.length);
+    *to = *from;
+    to->runs = runs;
+}
+
 void put_indent(textlib_output *out, const indentation *ind) {
+    out_column = ind->width;
+    if (ind->count <= FEW_BLANKS) {
+        std::memcpy(textlib_output_room(out, FEW_BLANKS), ind->few, FEW_BLANKS);
+        textlib_output_commit(out, ind->count);
+        return;
+    }
     const char *const runs_end = ind->runs.bytes + ind->runs.length;
     for (const char *p = ind->runs.bytes; p < runs_end;) {
         textlib_output_repeat(out, ' ', take_number(&p));
@@ -37,5 +53,4 @@ void put_indent(textlib_output *out, const indentation *ind) {
     }
     textlib_output_repeat(out, ' ', ind->spaces);
     textlib_output_repeat(out, '\t', ind->tabs);
-    out_column = ind->width;
 }

@@ -11,17 +11,24 @@
 
 #include <cstdint>
 
+// Most indentations are a few blanks, written at every output line: those are kept as they
+// stand too, and written in one piece.
+constexpr std::size_t FEW_BLANKS = 16;
+
 struct indentation {
     byte_buffer runs;           // the finished runs
     std::uint64_t spaces, tabs; // the run still open
     std::uint64_t width;        // the column it reaches from column 0
     bool any;
+    std::size_t count; // blanks, up to FEW_BLANKS + 1 for more
+    char few[FEW_BLANKS];
 };
 
 inline void indent_clear(indentation *ind) {
     ind->runs.length = 0;
     ind->spaces = ind->tabs = ind->width = 0;
     ind->any = false;
+    ind->count = 0;
 }
 
 // Moves the open run to the finished ones.
@@ -32,7 +39,12 @@ inline void indent_add(indentation *ind, int blank) {
     (blank == TEXTLIB_SPACE ? ind->spaces : ind->tabs)++;
     ind->width = textlib_after_blank(blank, ind->width);
     ind->any = true;
+    if (ind->count < FEW_BLANKS) ind->few[ind->count] = static_cast<char>(blank);
+    if (ind->count <= FEW_BLANKS) ind->count++;
 }
+
+// Makes *to the same indentation as *from, in storage of its own.
+void indent_copy(indentation *to, const indentation *from);
 
 // Written only at the start of an output line, so the line reaches the indentation's width.
 void put_indent(textlib_output *out, const indentation *ind);

@@ -7,10 +7,15 @@
 #ifndef LINEFILL_LINEFILL_H
 #define LINEFILL_LINEFILL_H
 
+#include "prefixes.h"
+
 #include "blocks.h"
 #include "runes.h"
 
 extern int line_length;
+// Set when standard output is a terminal: only complete output lines are written as the input is
+// read, so that what is typed next does not run into an open line; it goes at the input's end.
+extern bool whole_lines_only;
 // tab_width, the distance between tab stops, is textlib's.
 
 // A rune array that grows by doubling, so appending is linear over a whole input.
@@ -24,8 +29,10 @@ struct rune_string {
 // the next: an output line left open at the end of one input goes on in the next.
 extern std::uint64_t out_column;
 // The reference's storage, reused from line to line and from one input to the next.
-extern rune_string indent; // leading blanks of the current input line
-extern rune_string word;   // the word being collected
+extern rune_string indent;    // leading blanks of the current input line
+extern rune_string word;      // the word being collected
+extern rune_string held_line; // the current input line
+extern rune_string held_lead; // a marked paragraph's indentation, marker and blanks after it
 
 void runes_append(rune_string *string, rune16 r);
 

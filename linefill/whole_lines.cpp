@@ -48,8 +48,8 @@ void put_scanned_words(fill_state *s, const char *p, const textlib_line &line,
                        textlib_output *out) {
     if (out_column != 0)
         textlib_output_byte(out, ' ');
-    else if (s->indent.any)
-        put_indent(out, &s->indent);
+    else
+        put_opening(s, out);
     const bool joined = put_joined(out, p, line);
     out_column = line.words_column;
     // A word after a newline that the scan passed is on an input line without indentation; the
@@ -70,7 +70,7 @@ const char *next_plain_word(fill_state *s, const textlib_line &line, const char 
         const char *word = q + 1;
         while (is_blank_byte(word, end))
             word++;
-        if (!plain_word_rune_at(word, end)) return nullptr;
+        if (!plain_word_rune_at(word, end) || !line_goes_on(*word)) return nullptr;
         indent_clear(&s->indent);
         for (const char *blank = q + 1; blank < word; blank++)
             indent_add(&s->indent, *blank);
@@ -84,6 +84,31 @@ const char *next_plain_word(fill_state *s, const textlib_line &line, const char 
     return line.words_end + 1;
 }
 
+// With --prefix, a scan must not pass a newline before a line that may begin with a marker: the
+// first such newline that it passed, or null. It passes newlines only before a word.
+const char *marker_line_passed(const char *p, const textlib_line &line) {
+    if (prefixing == prefix_kind::none) return nullptr;
+    const auto stops = [](const char *newline) { return !line_goes_on(newline[1]); };
+    if (line.words_end - p <= static_cast<std::ptrdiff_t>(TEXTLIB_LINE_NEWLINE_WINDOW)) {
+        for (unsigned half = 0; half < 2; half++) {
+            for (std::uint64_t bits = line.newlines[half]; bits != 0; bits &= bits - 1) {
+                const char *const newline = p + 64 * half + textlib_lowest(bits);
+                if (stops(newline)) return newline;
+            }
+        }
+    } else {
+        for (const char *q = p; q < line.words_end; q++) {
+            q = static_cast<const char *>(
+                std::memchr(q, '\n', static_cast<std::size_t>(line.words_end - q)));
+            if (q == nullptr) break;
+            if (stops(q)) return q;
+        }
+    }
+    if (line.words_end < line.q && *line.words_end == '\n' && stops(line.words_end))
+        return line.words_end;
+    return nullptr;
+}
+
 } // namespace
 
 const char *place_words(fill_state *s, const char *p, const char *end, textlib_output *out) {
@@ -93,13 +118,19 @@ const char *place_words(fill_state *s, const char *p, const char *end, textlib_o
     for (;;) {
         if (out_column != 0 && out_column >= length) put_newline(out);
         const bool opener = out_column == 0;
-        // Indentation as wide as the line leaves no room for a word: the rune-by-rune path puts
-        // the word on a line of its own.
-        if (opener && s->indent.width >= length) return p;
+        // A lead as wide as the line leaves no room for a word: the rune-by-rune path puts the
+        // word on a line of its own.
+        if (opener && opening_width(s) >= length) return p;
         // The scan passes single spaces, and newlines that a word follows, as the separators
         // that they become; only whole words count.
-        const textlib_line line =
-            textlib_scan_line(&s->chunk, p, end, opener ? s->indent.width : out_column + 1, length);
+        const std::uint64_t column = opener ? opening_width(s) : out_column + 1;
+        textlib_line line = textlib_scan_line(&s->chunk, p, end, column, length);
+        if (const char *const newline = marker_line_passed(p, line)) {
+            // Scanned again up to that newline, which ends the bytes for once.
+            s->chunk.at = nullptr;
+            line = textlib_scan_line(&s->chunk, p, newline + 1, column, length);
+            s->chunk.at = nullptr;
+        }
         if (line.words_end != p) {
             put_scanned_words(s, p, line, out);
             p = next_plain_word(s, line, end, out);

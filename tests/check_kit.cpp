@@ -2,6 +2,7 @@
 
 #include "expand.h"
 #include "linefill.h"
+#include "prefixes.h"
 #include "tabsqueeze.h"
 #include "width.h"
 
@@ -26,8 +27,12 @@ void put_in_force(const run_settings &s) {
     display_width = s.display_width;
     all_blanks = s.all_blanks;
     line_length = s.line_length;
-    // linefill carries its open line from one input to the next, never from one run to another.
+    prefixing = prefix_kind::none;
+    if (s.prefixed) prefix_set(s.prefix.empty() ? nullptr : s.prefix.c_str());
+    // linefill carries its open line and paragraph from one input to the next, never from one
+    // run to another.
     out_column = 0;
+    paragraph = {NO_PARAGRAPH, 0, 0};
 }
 
 // A run's settings, and the defaults back after it for whatever runs next.
@@ -159,7 +164,8 @@ std::string contents_of(FILE *stream) {
 
 std::string shown(const run_settings &s) {
     return "-t " + s.tabs + (s.display_width ? " --display-width" : "") +
-           (s.all_blanks ? " -a" : "") + " -l " + std::to_string(s.line_length);
+           (s.all_blanks ? " -a" : "") + " -l " + std::to_string(s.line_length) +
+           (s.prefixed ? " --prefix" + (s.prefix.empty() ? "" : "=" + s.prefix) : "");
 }
 
 const filter_tool expand_tool = {expand_plain, expand_blocks};
@@ -309,7 +315,8 @@ std::string linefill_holds(const input_list &in, const run_settings &s, std::siz
     const std::string out = through_blocks(linefill_tool, in, s, block);
     if (out != through_plain(linefill_tool, in, s))
         return broken("the block path writes what the rune rules write", s, block);
-    if (has_word_of_no_columns(in, s)) return "";
+    // Markers are written again on every line of their paragraph: the rules below are for words.
+    if (s.prefixed || has_word_of_no_columns(in, s)) return "";
     // The end of an input ends its last word and line.
     std::vector<rune_line> words, blank_lines;
     for (const std::string_view text : in) {

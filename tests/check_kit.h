@@ -31,6 +31,8 @@ struct run_settings {
     bool display_width = false; // --display-width
     bool all_blanks = false;    // tabsqueeze's -a
     int line_length = 70;       // linefill's -l
+    bool prefixed = false;      // linefill's --prefix: the markers, or with a string that string
+    std::string prefix{};
 };
 std::string shown(const run_settings &s);
 

@@ -27,7 +27,7 @@ const tool_page PAGES[] = {
     {"expand", {{"-t", "0"}}},
     {"tabsqueeze", {{"-t", "0"}}},
     {"tally", {{"--total=sometimes"}}},
-    {"linefill", {{"-l", "0"}, {"-t", "0"}}},
+    {"linefill", {{"-l", "0"}, {"-t", "0"}, {"--prefix="}}},
 };
 
 void PrintTo(const tool_page &page, std::ostream *out) {

@@ -63,7 +63,12 @@ const std::string LINEFILL_HELP =
     LINEFILL_USAGE + V +
     "  -l N              fill lines to at most N columns (default 70)\n"
     "  -t N              tab stops every N columns, for indentation (default 8)\n" +
-    LIST + D + LONG;
+    LIST + D +
+    "  --prefix          fill lines that begin with a comment or quote marker\n"
+    "                    apart, the marker at the start of each line\n"
+    "  --prefix=STRING   fill lines that begin with STRING likewise, and\n"
+    "                    copy the other lines as they are\n" +
+    LONG;
 
 TEST(Frame, HelpAndVersionOnlyWhereAnOptionMayStand) {
     // clang-format off
@@ -114,15 +119,19 @@ std::string shown_within(int terminal, int milliseconds) {
     return shown;
 }
 
-// Typed at a terminal, each line comes out as soon as it is complete, while the input stays open.
+// Typed at a terminal, each line comes out as soon as it is complete, while the input stays open;
+// linefill's open output line waits for the next word or the end of the input.
 TEST(Frame, OnATerminalEachLineShowsAtOnce) {
     const struct {
         const char *tool;
+        const char *option;
         const char *line;
         const char *shown;
-    } cases[] = {{"expand", "a\tb\n", "a       b\r\n"},
-                 {"tabsqueeze", "        x\n", "\tx\r\n"},
-                 {"linefill", "one two\n\n", "one two\r\n\r\n"}};
+        const char *at_end = "";
+    } cases[] = {{"expand", nullptr, "a\tb\n", "a       b\r\n"},
+                 {"tabsqueeze", nullptr, "        x\n", "\tx\r\n"},
+                 {"linefill", nullptr, "one two\n\n", "one two\r\n\r\n"},
+                 {"linefill", "-l10", "aaa bbb\nccc\n", "aaa bbb\r\n", "ccc\r\n"}};
     for (const auto &c : cases) {
         const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
         ASSERT_GE(terminal, 0);
@@ -137,7 +146,7 @@ TEST(Frame, OnATerminalEachLineShowsAtOnce) {
             dup2(input[0], 0);
             dup2(screen, 1);
             close(input[1]);
-            execl(program.c_str(), c.tool, static_cast<char *>(nullptr));
+            execl(program.c_str(), c.tool, c.option, static_cast<char *>(nullptr));
             _exit(127);
         }
         close(input[0]);
@@ -145,6 +154,7 @@ TEST(Frame, OnATerminalEachLineShowsAtOnce) {
                   static_cast<ssize_t>(std::strlen(c.line)));
         EXPECT_EQ(shown_within(terminal, 5000), c.shown) << c.tool;
         close(input[1]);
+        EXPECT_EQ(shown_within(terminal, 5000), c.at_end) << c.tool;
         int status = 0;
         waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.tool;
@@ -217,6 +227,8 @@ TEST(Frame, IdentificationUsageAndInputsThatFail) {
     const std::string bad_t = ": -t option must specify a decimal integer greater than zero\n";
     const std::string bad_l =
         "linefill: -l option must specify a decimal integer greater than zero\n";
+    const std::string bad_prefix =
+        "linefill: --prefix option must specify a string that begins with other than a blank\n";
     std::vector<frame_case> cases = {
         {"tally", {"-l", "-v"}, "", "@(#)tally\t1.6\n", 0},
         {"tally", {"-lx"}, "", TALLY_USAGE, 1},
@@ -227,6 +239,9 @@ TEST(Frame, IdentificationUsageAndInputsThatFail) {
         {"linefill", {"-l", "0", "-t", "0"}, "", bad_l, 1},
         {"linefill", {"-t", "4", "-l", "-5"}, "", bad_l, 1},
         {"linefill", {"-t", "0", "-l", "0"}, "", "linefill" + bad_t, 1},
+        {"linefill", {"--prefix="}, "", bad_prefix, 1},
+        {"linefill", {"--prefix=\t#"}, "", bad_prefix, 1},
+        {"linefill", {"--prefixes"}, "", LINEFILL_USAGE, 1},
     };
     for (const char *const length : {"0", "-5", "abc", "7x", "2147483648", ""})
         cases.push_back({"linefill", {"-l", length}, "", bad_l, 1});

@@ -74,18 +74,22 @@ enum frame_long_code : int {
     LONG_DISPLAY_WIDTH, // expand, tabsqueeze and linefill
     LONG_FILES0_FROM,   // tally
     LONG_TOTAL,         // tally
+    LONG_PREFIX,        // linefill
 };
 
 struct frame_long_option {
     const char *name; // without the leading "--"
     frame_long_code code;
     bool takes_value = false; // written --name=value, the value in optarg
+    // With takes_value: "--name" alone is accepted too, and leaves optarg null.
+    bool value_optional = false;
 };
 
 // getopt with the tool's option string, diagnostics off, stopping at the first operand
 // whatever the platform's default. Where an option may stand, "--help", "--version" and the
 // tool's own long options give their codes; they are never abbreviated, one that takes a value
-// has it after "=", and any other argument that starts with "--", "--" itself apart, gives '?'.
+// has it after "=" (unless the value is optional), and any other argument that starts with "--",
+// "--" itself apart, gives '?'.
 int frame_getopt(int argc, char **argv, const char *options,
                  std::span<const frame_long_option> tool_long_options = {});
 // -v: the identification string on standard error, exit 0.

@@ -24,7 +24,7 @@ constexpr frame_option_help COMMON_HELP[] = {
 bool inside_group = false;
 
 // The code of the long option written as text, "name" or "name=value"; optarg then points to
-// the value of one that takes it.
+// the value, or is null when none is written.
 int long_option_code(const char *text, std::span<const frame_long_option> tool_long_options) {
     const char *const equals = strchr(text, '=');
     const std::size_t length =
@@ -33,8 +33,10 @@ int long_option_code(const char *text, std::span<const frame_long_option> tool_l
          {std::span<const frame_long_option>(COMMON_LONG_OPTIONS), tool_long_options}) {
         for (const frame_long_option &option : table) {
             if (strncmp(text, option.name, length) != 0 || option.name[length] != '\0') continue;
-            if (option.takes_value != (equals != nullptr)) return '?';
-            if (equals != nullptr) optarg = const_cast<char *>(equals + 1);
+            const bool valued = equals != nullptr;
+            if (valued ? !option.takes_value : option.takes_value && !option.value_optional)
+                return '?';
+            optarg = valued ? const_cast<char *>(equals + 1) : nullptr;
             return option.code;
         }
     }
