@@ -24,7 +24,6 @@ enum class fill_at { line_start, marker, between_words, in_word, copying };
 // rest is written as it comes.
 struct word_place {
     bool holding;
-    bool begun; // some of the word is written, so its line's indentation is too
     std::uint64_t room_columns;
     byte_buffer held; // while holding: the word's bytes so far
     std::uint64_t held_columns;
@@ -69,10 +68,11 @@ struct fill_state {
 inline void put_newline(textlib_output *out) {
     textlib_output_byte(out, '\n');
     out_column = 0;
+    line_open = false;
 }
 
 inline void close_open_line(textlib_output *out) {
-    if (out_column != 0) put_newline(out);
+    if (line_open) put_newline(out);
 }
 
 // What opens an output line: the marked paragraph's lead, else the line's indentation.

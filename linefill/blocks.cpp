@@ -15,10 +15,8 @@ namespace {
 void write_word_bytes(fill_state *s, textlib_output *out, const char *bytes, std::size_t n,
                       std::uint64_t columns, bool from_input) {
     if (n == 0) return;
-    // A rune of no display width leaves the column at 0: the indentation goes before the word's
-    // first bytes only.
-    if (out_column == 0 && !s->place.begun) put_opening(s, out);
-    s->place.begun = true;
+    if (!line_open) put_opening(s, out);
+    line_open = true;
     if (from_input)
         textlib_output_span(out, bytes, n);
     else
@@ -35,8 +33,7 @@ void begin_word(fill_state *s, textlib_output *out) {
     word_place *const place = &s->place;
     place->held.length = 0;
     place->held_columns = 0;
-    place->begun = false;
-    place->holding = out_column != 0;
+    place->holding = line_open;
     if (place->holding && out_column >= static_cast<std::uint64_t>(line_length)) {
         put_newline(out);
         place->holding = false;

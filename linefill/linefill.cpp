@@ -10,6 +10,7 @@ int line_length = 70;
 bool whole_lines_only = false;
 
 std::uint64_t out_column = 0;
+bool line_open = false;
 
 namespace {
 

@@ -28,6 +28,9 @@ struct rune_string {
 // Columns written on the current output line, kept by both paths. It carries from one input to
 // the next: an output line left open at the end of one input goes on in the next.
 extern std::uint64_t out_column;
+// Whether anything is written on the current output line: by display width a word may take no
+// columns and leave out_column at 0 on a line that is open all the same. It carries as out_column.
+extern bool line_open;
 // The reference's storage, reused from line to line and from one input to the next.
 extern rune_string indent;    // leading blanks of the current input line
 extern rune_string word;      // the word being collected

@@ -17,10 +17,11 @@ namespace {
 void write_newline(FILE *out) {
     rune_fputc(TEXTLIB_NEWLINE, out);
     out_column = 0;
+    line_open = false;
 }
 
 void close_open_line(FILE *out) {
-    if (out_column != 0) write_newline(out);
+    if (line_open) write_newline(out);
 }
 
 std::uint64_t after_rune(rune16 r, std::uint64_t column) {
@@ -57,7 +58,7 @@ void write_word(FILE *out, const rune_string &opening) {
     std::uint64_t columns = 0;
     for (std::size_t i = 0; i < word.length; i++)
         columns += textlib_columns_of(word.runes[i]);
-    if (out_column != 0) {
+    if (line_open) {
         if (out_column + 1 + columns > static_cast<std::uint64_t>(line_length)) {
             write_newline(out);
         } else {
@@ -65,12 +66,13 @@ void write_word(FILE *out, const rune_string &opening) {
             out_column++;
         }
     }
-    // Before the word's first rune only: a rune of no display width leaves the column at 0.
-    if (out_column == 0 && opening.length != 0 && word.length != 0) write_lead(out, opening);
+    if (word.length == 0) return;
+    if (!line_open) write_lead(out, opening);
     for (std::size_t i = 0; i < word.length; i++) {
         rune_fputc(word.runes[i], out);
         out_column += textlib_columns_of(word.runes[i]);
     }
+    line_open = true;
 }
 
 // The words of the line from i on; blanks between and after them are dropped.

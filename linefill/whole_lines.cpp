@@ -46,12 +46,13 @@ inline bool is_blank_byte(const char *q, const char *end) {
 // opens a new one.
 void put_scanned_words(fill_state *s, const char *p, const textlib_line &line,
                        textlib_output *out) {
-    if (out_column != 0)
+    if (line_open)
         textlib_output_byte(out, ' ');
     else
         put_opening(s, out);
     const bool joined = put_joined(out, p, line);
     out_column = line.words_column;
+    line_open = true;
     // A word after a newline that the scan passed is on an input line without indentation; the
     // scan stopped in a word when it did not stop at a separator.
     const bool stopped_in_word = line.q != line.words_end;
@@ -116,8 +117,8 @@ const char *place_words(fill_state *s, const char *p, const char *end, textlib_o
     // The scan counts runes, not display widths.
     if (display_width || !plain_word_rune_at(p, end)) return p;
     for (;;) {
-        if (out_column != 0 && out_column >= length) put_newline(out);
-        const bool opener = out_column == 0;
+        if (line_open && out_column >= length) put_newline(out);
+        const bool opener = !line_open;
         // A lead as wide as the line leaves no room for a word: the rune-by-rune path puts the
         // word on a line of its own.
         if (opener && opening_width(s) >= length) return p;

@@ -32,6 +32,7 @@ void put_in_force(const run_settings &s) {
     // linefill carries its open line and paragraph from one input to the next, never from one
     // run to another.
     out_column = 0;
+    line_open = false;
     paragraph = {NO_PARAGRAPH, 0, 0};
 }
 
@@ -301,22 +302,12 @@ bool has_word_of_rune_0_only(const input_list &in) {
     return false;
 }
 
-bool has_word_of_no_columns(const input_list &in, const run_settings &s) {
-    if (!s.display_width) return false;
-    for (const std::string_view text : in) {
-        for (const rune_line &each : words_of(runes_of(text))) {
-            if (columns_of(each, s) == 0) return true;
-        }
-    }
-    return false;
-}
-
 std::string linefill_holds(const input_list &in, const run_settings &s, std::size_t block) {
     const std::string out = through_blocks(linefill_tool, in, s, block);
     if (out != through_plain(linefill_tool, in, s))
         return broken("the block path writes what the rune rules write", s, block);
     // Markers are written again on every line of their paragraph: the rules below are for words.
-    if (s.prefixed || has_word_of_no_columns(in, s)) return "";
+    if (s.prefixed) return "";
     // The end of an input ends its last word and line.
     std::vector<rune_line> words, blank_lines;
     for (const std::string_view text : in) {

@@ -80,11 +80,6 @@ std::string tabsqueeze_holds(std::string_view text, const run_settings &s, std::
 // Whether some input holds a word of rune 0 alone, which a fill drops but not its separator: a
 // second fill may then still change the first fill's output.
 bool has_word_of_rune_0_only(const input_list &in);
-// Whether some word takes no columns by display width. linefill then leaves its column at 0, which
-// it takes for an empty line: the next word comes without its separator, or after the next
-// line's indentation (Linefill.DISABLED_AWordOfNoColumnsKeepsItsSeparator). Until that is mended,
-// linefill_holds checks such inputs by the block path's rule alone.
-bool has_word_of_no_columns(const input_list &in, const run_settings &s);
 // linefill: the block path writes what the reference writes; the words in order and each input's
 // blank lines come out; a line of two words or more fits the length; filling one input's output
 // again changes nothing where no word is of rune 0 alone, and the second fill's output always.

@@ -97,10 +97,9 @@ TEST(Linefill, AWordOfRune0AloneLeavesItsSeparatorForOneFill) {
     EXPECT_EQ(through_plain(linefill_tool, {once}), "a b\n");
 }
 
-// By display width a word of no columns still takes a separator, and the next input line's
-// indentation only at the start of a line. Disabled until linefill mends it: today it writes
-// "\xef\xbb\xbf" "a" and "\xef\xbb\xbf  b", which check_kit.h's has_word_of_no_columns steps round.
-TEST(Linefill, DISABLED_AWordOfNoColumnsKeepsItsSeparator) {
+// By display width a word of no columns still opens its line: the next word takes a separator,
+// and the next input line's indentation is not written before it.
+TEST(Linefill, AWordOfNoColumnsKeepsItsSeparator) {
     const run_settings by_display_width{"8", true};
     EXPECT_EQ(through_plain(linefill_tool, {"\xef\xbb\xbf a\n"}, by_display_width),
               "\xef\xbb\xbf a\n");
