@@ -14,7 +14,7 @@ inline std::uint64_t spaces_to_stop(std::uint64_t column) {
 
 } // namespace
 
-void expand_plain(FILE *in, FILE *out) {
+void expand_reference(FILE *in, FILE *out) {
     std::uint64_t column = 0;
     for (int r; (r = rune_fgetc(in)) != -1;) {
         if (r == TEXTLIB_TAB) {
@@ -83,7 +83,7 @@ textlib_step_kind expand_runes(const char **p, const char *end, bool at_eof, std
     std::uint64_t col = *column;
     textlib_step step = textlib_step_start(*p, end, at_eof);
     for (;;) {
-        const textlib_step_kind kind = textlib_step_next(&step, TEXTLIB_STOP_TAB);
+        const textlib_step_kind kind = textlib_step_next(&step, TEXTLIB_HALT_TAB);
         switch (kind) {
         case TEXTLIB_STRETCH: textlib_write_stretch(&w, step.stretch, &col); break;
         case TEXTLIB_RUNE: expand_rune(&w, step.rune, &col); break;
@@ -103,7 +103,7 @@ void expand_blocks(textlib_input *in, textlib_output *out) {
     std::uint64_t column = 0;
     textlib_each_block(in, [&column, out](const char *p, const char *end, bool at_eof) {
         while (p < end) {
-            const char *const plain = textlib_skip_columns(p, end, TEXTLIB_STOP_TAB, &column);
+            const char *const plain = textlib_skip_columns(p, end, TEXTLIB_HALT_TAB, &column);
             textlib_output_span(out, p, static_cast<std::size_t>(plain - p));
             p = expand_tabs(plain, end, &column, out);
             if (p > plain || p == end) continue;

@@ -8,7 +8,7 @@ extern int tab_width;
 
 void expand_file(const char *name);
 // The rune-by-rune rules, kept as the reference that the block path is tested against.
-void expand_plain(FILE *in, FILE *out);
+void expand_reference(FILE *in, FILE *out);
 // The same output, a block at a time.
 void expand_blocks(textlib_input *in, textlib_output *out);
 

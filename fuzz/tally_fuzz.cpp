@@ -79,6 +79,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const unsigned flags = take_byte(&options);
     // The flags byte's selection for the block path too, which has a routine for each.
     fuzz_check(tally_holds(text_of(options), block, flags % 32));
-    check_tally_file(options.data, options.size, flags, tally_plain_of(text_of(options)));
+    check_tally_file(options.data, options.size, flags, tally_reference_of(text_of(options)));
     return 0;
 }

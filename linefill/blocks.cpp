@@ -96,7 +96,7 @@ void end_paragraph(textlib_output *out, const indentation *ind, bool newline) {
 
 // ---- Runes by the reference's rules ----
 
-constexpr unsigned WORD_STOPS = TEXTLIB_STOP_TAB | TEXTLIB_STOP_NEWLINE | TEXTLIB_STOP_SPACE;
+constexpr unsigned WORD_HALTS = TEXTLIB_HALT_TAB | TEXTLIB_HALT_NEWLINE | TEXTLIB_HALT_SPACE;
 
 // A rune of the word being read, its n bytes at bytes, which has U8_MAXBYTES.
 inline void stage_word_rune(fill_state *s, rune16 r, const char *bytes, unsigned n,
@@ -176,8 +176,8 @@ void stage_stretch(fill_state *s, const textlib_stretch &stretch, textlib_output
     if (STAGED_SIZE - s->staged.length < TEXTLIB_STRETCH_ROOM) place_staged(s, out);
     char *const start = s->staged.bytes;
     const char *const written =
-        textlib_write_lone_runes(start + s->staged.length, stretch.at, stretch.n, stretch.doubled,
-                                 stretch.zeros | stretch.dropped);
+        textlib_reencode_bytes(start + s->staged.length, stretch.at, stretch.n, stretch.doubled,
+                               stretch.zeros | stretch.dropped);
     s->staged.length = static_cast<std::size_t>(written - start);
     s->staged_columns += textlib_bit_count(stretch.starts & ~stretch.zeros);
 }
@@ -189,7 +189,7 @@ textlib_step_kind fill_runes(fill_state *s, const char **p, const char *end, boo
     textlib_step step = textlib_step_start(*p, end, at_eof);
     for (;;) {
         const textlib_step_kind kind = s->at == fill_at::in_word
-                                           ? textlib_step_next(&step, WORD_STOPS)
+                                           ? textlib_step_next(&step, WORD_HALTS)
                                            : textlib_step_next_rune(&step);
         switch (kind) {
         case TEXTLIB_STRETCH: stage_stretch(s, step.stretch, out); break;
@@ -211,7 +211,7 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
         const auto b = static_cast<unsigned char>(*p);
         if (s->at == fill_at::in_word && may_begin_word(b)) {
             std::uint64_t columns = 0;
-            const char *const q = textlib_skip_columns(p, end, WORD_STOPS, &columns);
+            const char *const q = textlib_skip_columns(p, end, WORD_HALTS, &columns);
             if (q != p) {
                 place_staged(s, out);
                 add_word_bytes(s, out, p, static_cast<std::size_t>(q - p), columns, true);
@@ -220,7 +220,7 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
             }
         } else if (s->at == fill_at::copying && b != '\n') {
             // A line copied as it was read: plain text up to its newline as it stands.
-            const char *const q = textlib_skip(p, end, TEXTLIB_STOP_NEWLINE, nullptr, 0);
+            const char *const q = textlib_skip(p, end, TEXTLIB_HALT_NEWLINE, nullptr, 0);
             if (q != p) {
                 textlib_output_span(out, p, static_cast<std::size_t>(q - p));
                 p = q;
@@ -250,7 +250,7 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
             continue;
         }
         // Between words, and where plain text is ahead, a byte 01-7F is a rune by itself.
-        if ((s->at != fill_at::in_word && b != 0 && b < 0x80) || textlib_plain_ahead(p, end)) {
+        if ((s->at != fill_at::in_word && b != 0 && b < 0x80) || textlib_ascii_ahead(p, end)) {
             fill_rune(s, b, p, 1, out);
             p++;
             continue;

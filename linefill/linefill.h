@@ -46,7 +46,7 @@ inline bool is_word_rune(int r) {
 
 void linefill_file(const char *name);
 // The rune-by-rune rules, holding each word whole: the reference for the block path.
-void linefill_plain(FILE *in, FILE *out);
+void linefill_reference(FILE *in, FILE *out);
 // The same output a block at a time, holding no more of a word than can still fit the line.
 void linefill_blocks(textlib_input *in, textlib_output *out);
 

@@ -165,7 +165,7 @@ void fill_line(FILE *out, std::size_t i) {
 
 } // namespace
 
-void linefill_plain(FILE *in, FILE *out) {
+void linefill_reference(FILE *in, FILE *out) {
     for (;;) {
         held_line.length = 0;
         int r;

@@ -5,7 +5,7 @@ namespace {
 
 // Plain text from p up to a rune the kernel stops at, written as it came; returns where it ends.
 const char *copy_plain(const char *p, const char *end, squeeze_state *s, textlib_output *out) {
-    const char *const plain = textlib_skip_columns(p, end, kernel_stops(*s), &s->column);
+    const char *const plain = textlib_skip_columns(p, end, kernel_halts(*s), &s->column);
     textlib_output_span(out, p, static_cast<std::size_t>(plain - p));
     return plain;
 }

@@ -55,7 +55,7 @@ inline bool tabs_alone_as_read(const textlib_view &view, std::uint64_t runs, std
 // The chunk at p, whose first byte is at a line's start when at_line_start says so.
 line_chunk look_at_chunk(const char *p, const char *end, bool at_line_start) {
     const textlib_view view = textlib_look(p, end);
-    const std::uint64_t plain = textlib_below(view.plain);
+    const std::uint64_t plain = textlib_below(view.plain_length);
     const std::uint64_t blanks = view.tabs | view.spaces;
     const std::uint64_t line_starts = ((view.newlines << 1) | (at_line_start ? 1 : 0)) & plain;
     line_chunk chunk = {p, view, blanks, line_starts & blanks, nullptr};
@@ -134,7 +134,7 @@ const char *squeeze_line_starts(const char *p, const char *end, squeeze_state *s
     const char *copied = p;
     while (p < end) {
         const line_chunk chunk = look_at_chunk(p, end, s->at_line_start);
-        const char *next = p + chunk.view.plain;
+        const char *next = p + chunk.view.plain_length;
         // Where the exact step takes over, if it must.
         const char *exact = chunk.maybe_zero_wide;
         for (std::uint64_t runs = chunk.runs; runs != 0; runs &= runs - 1) {
@@ -159,7 +159,7 @@ const char *squeeze_line_starts(const char *p, const char *end, squeeze_state *s
         }
         if (next > p) s->at_line_start = next[-1] == '\n';
         // Plain text may go on where the chunk's bytes, or a run, end.
-        const bool more = chunk.view.plain == 64 || next > p + chunk.view.plain;
+        const bool more = chunk.view.plain_length == 64 || next > p + chunk.view.plain_length;
         p = next;
         if (!more) break;
     }

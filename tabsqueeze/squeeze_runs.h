@@ -24,11 +24,11 @@ constexpr squeeze_state SQUEEZE_START = {0, 0, false, true};
 
 // The runes the kernel stops at outside a run, in plain text and in the exact step alike: those
 // that may begin a run, and without -a the newlines after which one may.
-inline unsigned kernel_stops(const squeeze_state &s) {
+inline unsigned kernel_halts(const squeeze_state &s) {
     // A space before what is not a blank is a run of one column, written as it came.
-    if (all_blanks) return TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE_RUN;
-    if (s.at_line_start) return TEXTLIB_STOP_TAB | TEXTLIB_STOP_SPACE | TEXTLIB_STOP_NEWLINE;
-    return TEXTLIB_STOP_NEWLINE;
+    if (all_blanks) return TEXTLIB_HALT_TAB | TEXTLIB_HALT_SPACE_RUN;
+    if (s.at_line_start) return TEXTLIB_HALT_TAB | TEXTLIB_HALT_SPACE | TEXTLIB_HALT_NEWLINE;
+    return TEXTLIB_HALT_NEWLINE;
 }
 
 // What a run from column start to column end becomes: a tab for each tab stop in (start, end],

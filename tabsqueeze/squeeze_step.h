@@ -50,14 +50,14 @@ inline void take_rune(textlib_writer *w, rune16 r, squeeze_state *s) {
 }
 
 // The next thing from the exact step: inside a run every rune, for the first that is no blank ends
-// it; outside, the runes of kernel_stops. One call for each of its sets: there the set is a
+// it; outside, the runes of kernel_halts. One call for each of its sets: there the set is a
 // constant, which the step's masks fold in.
 [[gnu::always_inline]] inline textlib_step_kind step_next(textlib_step *step,
                                                           const squeeze_state &s) {
     if (s.in_run) return textlib_step_next_rune(step);
-    if (all_blanks) return textlib_step_next(step, kernel_stops(s));
-    if (s.at_line_start) return textlib_step_next(step, kernel_stops(s));
-    return textlib_step_next(step, kernel_stops(s));
+    if (all_blanks) return textlib_step_next(step, kernel_halts(s));
+    if (s.at_line_start) return textlib_step_next(step, kernel_halts(s));
+    return textlib_step_next(step, kernel_halts(s));
 }
 
 // The exact step: rune by rune by the reference's rules, up to where plain text is ahead or a rune

@@ -16,7 +16,7 @@ inline bool starts_run(int r, std::uint64_t column) {
     return textlib_is_blank(r) && blanks_start_runs(column);
 }
 
-void write_run_plain(std::uint64_t start, std::uint64_t end, FILE *out) {
+void write_run_by_runes(std::uint64_t start, std::uint64_t end, FILE *out) {
     // A run one column wide stays one space, also a tab that stood just before a stop.
     if (end - start == 1) {
         rune_fputc(TEXTLIB_SPACE, out);
@@ -32,7 +32,7 @@ void write_run_plain(std::uint64_t start, std::uint64_t end, FILE *out) {
 
 } // namespace
 
-void tabsqueeze_plain(FILE *in, FILE *out) {
+void tabsqueeze_reference(FILE *in, FILE *out) {
     std::uint64_t column = 0;
     int r = rune_fgetc(in);
     while (r != -1) {
@@ -41,7 +41,7 @@ void tabsqueeze_plain(FILE *in, FILE *out) {
             const std::uint64_t start = column;
             for (; textlib_is_blank(r); r = rune_fgetc(in))
                 column = textlib_after_blank(r, column);
-            write_run_plain(start, column, out);
+            write_run_by_runes(start, column, out);
             continue;
         }
         rune_fputc(static_cast<rune16>(r), out);

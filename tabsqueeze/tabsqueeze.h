@@ -11,7 +11,7 @@ extern bool all_blanks;
 
 void tabsqueeze_file(const char *name);
 // The rune-by-rune rules, kept as the reference that the block path is tested against.
-void tabsqueeze_plain(FILE *in, FILE *out);
+void tabsqueeze_reference(FILE *in, FILE *out);
 // The same output, a block at a time.
 void tabsqueeze_blocks(textlib_input *in, textlib_output *out);
 

@@ -46,7 +46,7 @@ inline void count_rune(tally_counts *c, rune16 r, bool *between_words) {
 
 } // namespace
 
-tally_counts tally_plain(FILE *in) {
+tally_counts tally_reference(FILE *in) {
     // rune_fgetc decides each rune within its first U8_MAXBYTES bytes, so textlib_take over a
     // window of that many groups the bytes as it does.
     tally_counts c{};

@@ -45,7 +45,7 @@ int tally_names_from(const char *list);
 // The total line, if total_when and the count of inputs call for it.
 void print_total(int inputs);
 // The byte-by-byte rules, kept as the reference that the block path is tested against.
-tally_counts tally_plain(FILE *in);
+tally_counts tally_reference(FILE *in);
 // A selection of counts: the kernel's flags for lines, words, runes and malformed runes, and
 // this one for bytes.
 constexpr unsigned TALLY_BYTES = 16;

@@ -169,11 +169,12 @@ std::string shown(const run_settings &s) {
            (s.prefixed ? " --prefix" + (s.prefix.empty() ? "" : "=" + s.prefix) : "");
 }
 
-const filter_tool expand_tool = {expand_plain, expand_blocks};
-const filter_tool tabsqueeze_tool = {tabsqueeze_plain, tabsqueeze_blocks};
-const filter_tool linefill_tool = {linefill_plain, linefill_blocks};
+const filter_tool expand_tool = {expand_reference, expand_blocks};
+const filter_tool tabsqueeze_tool = {tabsqueeze_reference, tabsqueeze_blocks};
+const filter_tool linefill_tool = {linefill_reference, linefill_blocks};
 
-std::string through_plain(const filter_tool &tool, const input_list &in, const run_settings &s) {
+std::string through_reference(const filter_tool &tool, const input_list &in,
+                              const run_settings &s) {
     const in_force set(s);
     FILE *const out = empty_output();
     for (const std::string_view text : in)
@@ -201,8 +202,8 @@ std::string through_blocks(const filter_tool &tool, const input_list &in, const 
     return contents_of(out);
 }
 
-tally_counts tally_plain_of(std::string_view text) {
-    return tally_plain(file_holding(text));
+tally_counts tally_reference_of(std::string_view text) {
+    return tally_reference(file_holding(text));
 }
 
 tally_counts tally_blocks_of(std::string_view text, std::size_t block, unsigned selection) {
@@ -252,11 +253,11 @@ std::ostream &operator<<(std::ostream &os, const tally_counts &c) {
 
 std::string expand_holds(std::string_view text, const run_settings &s, std::size_t block) {
     const std::string out = through_blocks(expand_tool, {text}, s, block);
-    if (out != through_plain(expand_tool, {text}, s))
+    if (out != through_reference(expand_tool, {text}, s))
         return broken("the block path writes what the rune rules write", s, block);
     if (out.find('\t') != std::string::npos)
         return broken("expand's output holds no tab", s, block);
-    if (through_plain(expand_tool, {out}, s) != out)
+    if (through_reference(expand_tool, {out}, s) != out)
         return broken("expanding the output again changes nothing", s, block);
     return "";
 }
@@ -270,9 +271,9 @@ bool must_squeeze(std::string_view text, const run_settings &s) {
 
 std::string tabsqueeze_holds(std::string_view text, const run_settings &s, std::size_t block) {
     const std::string out = through_blocks(tabsqueeze_tool, {text}, s, block);
-    if (out != through_plain(tabsqueeze_tool, {text}, s))
+    if (out != through_reference(tabsqueeze_tool, {text}, s))
         return broken("the block path writes what the rune rules write", s, block);
-    if (through_plain(expand_tool, {out}, s) != through_plain(expand_tool, {text}, s))
+    if (through_reference(expand_tool, {out}, s) != through_reference(expand_tool, {text}, s))
         return broken("every rune keeps its column once expanded", s, block);
     const auto blanks = [](std::string_view bytes) {
         const std::vector<int> runes = runes_of(bytes);
@@ -304,7 +305,7 @@ bool has_word_of_rune_0_only(const input_list &in) {
 
 std::string linefill_holds(const input_list &in, const run_settings &s, std::size_t block) {
     const std::string out = through_blocks(linefill_tool, in, s, block);
-    if (out != through_plain(linefill_tool, in, s))
+    if (out != through_reference(linefill_tool, in, s))
         return broken("the block path writes what the rune rules write", s, block);
     // Markers are written again on every line of their paragraph: the rules below are for words.
     if (s.prefixed) return "";
@@ -338,7 +339,7 @@ std::string linefill_holds(const input_list &in, const run_settings &s, std::siz
 
 std::string tally_holds(std::string_view text, std::size_t block, unsigned selection) {
     std::ostringstream shown;
-    const tally_counts plain = tally_plain_of(text);
+    const tally_counts plain = tally_reference_of(text);
     const tally_counts by_runes = rune_stream_counts(text);
     if (!(plain == by_runes)) {
         shown << "the reference counts the runes rune_fgetc reads: " << plain << ", not "

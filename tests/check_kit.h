@@ -47,8 +47,8 @@ extern const filter_tool expand_tool, tabsqueeze_tool, linefill_tool;
 using input_list = std::vector<std::string_view>;
 
 // What the reference writes for the inputs, the settings in force and the defaults after.
-std::string through_plain(const filter_tool &tool, const input_list &in,
-                          const run_settings &s = {});
+std::string through_reference(const filter_tool &tool, const input_list &in,
+                              const run_settings &s = {});
 // What the block path writes, `block` bytes a read, each input at the next kernel level.
 std::string through_blocks(const filter_tool &tool, const input_list &in,
                            const run_settings &s = {}, std::size_t block = TEXTLIB_BLOCK);
@@ -59,7 +59,7 @@ void blocks_through(void (*routine)(textlib_input *, textlib_output *), FILE *in
 // tally's counts by its byte-by-byte reference, and by its block path for a selection of them
 // (the bytes always), at the next kernel level.
 constexpr unsigned EVERY_COUNT = 31;
-tally_counts tally_plain_of(std::string_view text);
+tally_counts tally_reference_of(std::string_view text);
 tally_counts tally_blocks_of(std::string_view text, std::size_t block = TEXTLIB_BLOCK,
                              unsigned selection = EVERY_COUNT);
 // The counts of the runes that rune_fgetc reads, which tally's must be.

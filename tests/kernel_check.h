@@ -59,7 +59,8 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
     add("rune_starts", "starts,whole,plain,tabs,newlines,spaces,zeros,cut_short", r.starts, r.whole,
         r.plain, r.tabs, r.newlines, r.spaces, r.zeros, r.cut_short);
     const textlib_view view = textlib_look(p, end);
-    add("look", "tabs,newlines,spaces,plain", view.tabs, view.newlines, view.spaces, view.plain);
+    add("look", "tabs,newlines,spaces,plain_length", view.tabs, view.newlines, view.spaces,
+        view.plain_length);
     // Bytes 00 and 80-FF written as two where the starts and some bits besides say so; dropped
     // where the zeros and some others say so.
     const auto n = static_cast<unsigned>(std::min<std::ptrdiff_t>(end - p, 64));
@@ -71,7 +72,7 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
     const std::uint64_t drop = between ? r.zeros | (limit * 0xC2B2AE3D27D4EB4F) : 0;
     char bytes[64] = {}, written[128];
     std::memcpy(bytes, p, n);
-    const char *const written_end = textlib_write_lone_runes(written, bytes, n, doubled, drop);
+    const char *const written_end = textlib_reencode_bytes(written, bytes, n, doubled, drop);
     add("write", "length", written_end - written);
     for (const char *at = written; at < written_end; at++)
         add("write", ("byte " + std::to_string(at - written)).c_str(),

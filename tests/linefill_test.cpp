@@ -92,18 +92,18 @@ TEST(Linefill, KeepsItsRulesOnWordsLongerThanABlock) {
 }
 
 TEST(Linefill, AWordOfRune0AloneLeavesItsSeparatorForOneFill) {
-    const std::string once = through_plain(linefill_tool, {"a \xc0\x80 b\n"});
+    const std::string once = through_reference(linefill_tool, {"a \xc0\x80 b\n"});
     EXPECT_EQ(once, "a  b\n");
-    EXPECT_EQ(through_plain(linefill_tool, {once}), "a b\n");
+    EXPECT_EQ(through_reference(linefill_tool, {once}), "a b\n");
 }
 
 // By display width a word of no columns still opens its line: the next word takes a separator,
 // and the next input line's indentation is not written before it.
 TEST(Linefill, AWordOfNoColumnsKeepsItsSeparator) {
     const run_settings by_display_width{"8", true};
-    EXPECT_EQ(through_plain(linefill_tool, {"\xef\xbb\xbf a\n"}, by_display_width),
+    EXPECT_EQ(through_reference(linefill_tool, {"\xef\xbb\xbf a\n"}, by_display_width),
               "\xef\xbb\xbf a\n");
-    EXPECT_EQ(through_plain(linefill_tool, {"\xef\xbb\xbf\n  b\n"}, by_display_width),
+    EXPECT_EQ(through_reference(linefill_tool, {"\xef\xbb\xbf\n  b\n"}, by_display_width),
               "\xef\xbb\xbf b\n");
 }
 

@@ -73,7 +73,7 @@ TEST(Tally, CountsLinesWordsRunesMalformedSequencesAndBytes) {
     };
     for (const count_case &c : cases) {
         const std::string shown = testing::PrintToString(c.input);
-        EXPECT_EQ(tally_plain_of(c.input), c.counts) << shown;
+        EXPECT_EQ(tally_reference_of(c.input), c.counts) << shown;
         EXPECT_EQ(tally_blocks_of(c.input), c.counts) << shown;
         EXPECT_EQ(tally_blocks_of(c.input, 1), c.counts) << shown;
     }
@@ -111,7 +111,7 @@ TEST(Tally, BlockPathAndMappingAgreeAcrossFullSizedBlocks) {
     for (int round = 0; round < 4; round++) {
         const std::string text = generated_text(rng, 2 * TEXTLIB_BLOCK + rng() % 1000);
         const std::size_t from = rng() % 2500 * 2 + round % 2;
-        const tally_counts expected_from = tally_plain_of(text.substr(from));
+        const tally_counts expected_from = tally_reference_of(text.substr(from));
         for (unsigned selection = 1; selection <= EVERY_COUNT; selection++) {
             ASSERT_EQ(tally_holds(text, TEXTLIB_BLOCK, selection), "");
             ASSERT_EQ(mapped_counts(text, from, selection), selected(expected_from, selection))

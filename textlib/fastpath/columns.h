@@ -75,10 +75,10 @@ std::uint64_t textlib_columns_after(const char *p, const char *end, std::uint64_
 
 // textlib_skip without a limit, *column moved by one a rune, or by display width when that is
 // asked for.
-inline const char *textlib_skip_columns(const char *p, const char *end, unsigned stops,
+inline const char *textlib_skip_columns(const char *p, const char *end, unsigned halts,
                                         std::uint64_t *column) {
-    if (!display_width) return textlib_skip(p, end, stops, column, ~std::uint64_t{0});
-    const char *const plain = textlib_skip(p, end, stops, nullptr, 0);
+    if (!display_width) return textlib_skip(p, end, halts, column, ~std::uint64_t{0});
+    const char *const plain = textlib_skip(p, end, halts, nullptr, 0);
     *column = textlib_columns_after(p, plain, *column);
     return plain;
 }

@@ -136,28 +136,28 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
     return TEXTLIB_RUNE;
 }
 
-// The runes among a chunk's that the kernel's stop flags name; TEXTLIB_STOP_SPACE_RUN names the
+// The runes among a chunk's that the kernel's stop flags name; TEXTLIB_HALT_SPACE_RUN names the
 // spaces before a rune that is or may be a blank or a newline, or is not known.
-inline std::uint64_t textlib_step_stops(const textlib_step &s, unsigned stops) {
-    const auto when = [stops](unsigned stop) {
-        return (stops & stop) != 0 ? ~std::uint64_t{0} : 0;
+inline std::uint64_t textlib_step_halts(const textlib_step &s, unsigned halts) {
+    const auto when = [halts](unsigned halt) {
+        return (halts & halt) != 0 ? ~std::uint64_t{0} : 0;
     };
-    return (s.runes.tabs & when(TEXTLIB_STOP_TAB)) |
-           (s.runes.newlines & when(TEXTLIB_STOP_NEWLINE)) |
+    return (s.runes.tabs & when(TEXTLIB_HALT_TAB)) |
+           (s.runes.newlines & when(TEXTLIB_HALT_NEWLINE)) |
            (s.runes.spaces &
-            (when(TEXTLIB_STOP_SPACE) | (s.next_blank & when(TEXTLIB_STOP_SPACE_RUN))));
+            (when(TEXTLIB_HALT_SPACE) | (s.next_blank & when(TEXTLIB_HALT_SPACE_RUN))));
 }
 
 // The next thing from the exact step: runes that need no decoding a stretch at a time, but those
-// that the kernel's stop flags name (TEXTLIB_STOP_TAB, _NEWLINE, _SPACE, _SPACE_RUN) and, by
+// that the kernel's stop flags name (TEXTLIB_HALT_TAB, _NEWLINE, _SPACE, _SPACE_RUN) and, by
 // display width, plain runes of more than one byte, which come as runes; every other rune as a
 // rune. Stops where plain text is ahead again, after at least one rune.
-[[gnu::always_inline]] inline textlib_step_kind textlib_step_next(textlib_step *s, unsigned stops) {
+[[gnu::always_inline]] inline textlib_step_kind textlib_step_next(textlib_step *s, unsigned halts) {
     textlib_step_kind kind;
     if (!textlib_step_ready(s, &kind)) return kind;
     const auto from = static_cast<unsigned>(s->next - s->chunk_at);
     const std::uint64_t special =
-        (s->decoded | textlib_step_stops(*s, stops)) & ~textlib_below(from);
+        (s->decoded | textlib_step_halts(*s, halts)) & ~textlib_below(from);
     const unsigned next = special != 0 ? textlib_lowest(special) : 64;
     const unsigned to = next < s->stop ? next : s->stop;
     if (to == from) return textlib_step_rune(s);
@@ -185,8 +185,8 @@ inline std::uint64_t textlib_step_stops(const textlib_step &s, unsigned stops) {
 // 0 after a newline.
 inline void textlib_write_stretch(textlib_writer *w, const textlib_stretch &stretch,
                                   std::uint64_t *column) {
-    w->at = textlib_write_lone_runes(textlib_writer_room(w, TEXTLIB_STRETCH_ROOM), stretch.at,
-                                     stretch.n, stretch.doubled, stretch.dropped);
+    w->at = textlib_reencode_bytes(textlib_writer_room(w, TEXTLIB_STRETCH_ROOM), stretch.at,
+                                   stretch.n, stretch.doubled, stretch.dropped);
     if (stretch.newlines != 0) {
         *column = textlib_bit_count(stretch.starts &
                                     ~textlib_below(textlib_highest(stretch.newlines) + 1));
@@ -197,7 +197,7 @@ inline void textlib_write_stretch(textlib_writer *w, const textlib_stretch &stre
 
 // The bytes ahead are plain enough to hand back to the kernel: eight of 01 to 7F. The test treats
 // the eight bytes of the word alike, so it holds in either byte order.
-inline bool textlib_plain_ahead(const char *p, const char *end) {
+inline bool textlib_ascii_ahead(const char *p, const char *end) {
     if (end - p < 8) return false;
     std::uint64_t x;
     std::memcpy(&x, p, sizeof x);

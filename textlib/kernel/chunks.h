@@ -9,12 +9,12 @@
 namespace {
 
 template <typename level>
-const char *skip_chunks(const char *p, const char *end, unsigned stops, std::uint64_t *column,
+const char *skip_chunks(const char *p, const char *end, unsigned halts, std::uint64_t *column,
                         std::uint64_t limit) {
     while (p < end) {
         unsigned length;
         const chunk_masks m = classify_at<level>(p, end, &length);
-        const chunk_stop stop = first_stop(m, length, stops);
+        const chunk_halt stop = first_halt(m, length, halts);
         if (column == nullptr) {
             p += stop.at;
             if (stop.stopped) break;
@@ -62,10 +62,10 @@ template <typename level> textlib_view look_chunks(const char *p, const char *en
     unsigned looked;
     const chunk_masks m = classify_at<level>(p, end, &looked);
     unsigned whole = looked;
-    const std::uint64_t stops = not_plain(m, &whole) | ~textlib_below(whole);
+    const std::uint64_t halts = not_plain(m, &whole) | ~textlib_below(whole);
     const std::uint64_t bytes = textlib_below(looked);
     return {m.tab & bytes, m.newline & bytes, m.space & bytes,
-            stops != 0 ? textlib_lowest(stops) : 64};
+            halts != 0 ? textlib_lowest(halts) : 64};
 }
 
 template <typename level> textlib_line_chunk look_line(const char *at, const char *end) {
@@ -77,7 +77,7 @@ template <typename level> textlib_line_chunk look_line(const char *at, const cha
     const std::uint64_t bytes = textlib_below(plain);
     const std::uint64_t separators = (m.space | m.newline) & bytes;
     const std::uint64_t blanks = m.tab | m.space | m.newline;
-    std::uint64_t stops = (m.tab | (separators & (blanks >> 1))) & bytes;
+    std::uint64_t halts = (m.tab | (separators & (blanks >> 1))) & bytes;
     unsigned usable = plain;
     if (plain != 0 && ((separators >> (plain - 1)) & 1) != 0) {
         // What follows the last separator: past the chunk, or a sequence that the chunk cuts,
@@ -85,9 +85,9 @@ template <typename level> textlib_line_chunk look_line(const char *at, const cha
         if (plain == whole && at + whole < end)
             usable = plain - 1;
         else
-            stops |= std::uint64_t{1} << (plain - 1);
+            halts |= std::uint64_t{1} << (plain - 1);
     }
-    return {at, usable, ~m.cont & bytes, separators, m.newline & bytes, stops};
+    return {at, usable, ~m.cont & bytes, separators, m.newline & bytes, halts};
 }
 
 template <typename level>
@@ -105,8 +105,8 @@ textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const ch
         }
         const auto from = static_cast<unsigned>(c - chunk->at);
         const std::uint64_t window = textlib_below(chunk->usable) & ~textlib_below(from);
-        const std::uint64_t stops = chunk->stops & window;
-        const unsigned to = stops != 0 ? textlib_lowest(stops) : chunk->usable;
+        const std::uint64_t halts = chunk->halts & window;
+        const unsigned to = halts != 0 ? textlib_lowest(halts) : chunk->usable;
         const std::uint64_t passing = window & textlib_below(to);
         const std::uint64_t runes = chunk->starts & passing;
         const auto n = static_cast<std::uint64_t>(level::popcount(runes));
@@ -149,8 +149,8 @@ textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const ch
 
 // A level's table of the kernel's operations.
 template <typename level> constexpr textlib_kernel kernel_of() {
-    return {skip_chunks<level>, tally_chunks<level>,     rune_starts_chunks<level>,
-            look_chunks<level>, level::write_lone_runes, scan_line_chunks<level>};
+    return {skip_chunks<level>, tally_chunks<level>,   rune_starts_chunks<level>,
+            look_chunks<level>, level::reencode_bytes, scan_line_chunks<level>};
 }
 
 } // namespace

@@ -68,7 +68,7 @@ template <typename level> inline chunk_masks classify(const char *p) {
 }
 
 // Where a chunk's scan ends: the first stop in its first `length` bytes, or length.
-struct chunk_stop {
+struct chunk_halt {
     unsigned at;
     bool stopped;
 };
@@ -90,22 +90,22 @@ inline std::uint64_t not_plain(const chunk_masks &m, unsigned *length) {
     return (missing | stray | m.refused) & textlib_below(*length);
 }
 
-inline chunk_stop first_stop(const chunk_masks &m, unsigned length, unsigned stops) {
-    const auto when = [stops](unsigned stop) {
-        return (stops & stop) != 0 ? ~std::uint64_t{0} : 0;
+inline chunk_halt first_halt(const chunk_masks &m, unsigned length, unsigned halts) {
+    const auto when = [halts](unsigned stop) {
+        return (halts & stop) != 0 ? ~std::uint64_t{0} : 0;
     };
-    const std::uint64_t run_flags = when(TEXTLIB_STOP_SPACE_RUN) | when(TEXTLIB_STOP_NEWLINE_RUN);
+    const std::uint64_t run_flags = when(TEXTLIB_HALT_SPACE_RUN) | when(TEXTLIB_HALT_NEWLINE_RUN);
     std::uint64_t hits = not_plain(m, &length);
     if (run_flags != 0) {
         const std::uint64_t runs =
-            (m.space & when(TEXTLIB_STOP_SPACE_RUN)) | (m.newline & when(TEXTLIB_STOP_NEWLINE_RUN));
+            (m.space & when(TEXTLIB_HALT_SPACE_RUN)) | (m.newline & when(TEXTLIB_HALT_NEWLINE_RUN));
         // The byte after the chunk is unknown: a run may begin there.
         if (length == CHUNK && (runs >> 63) != 0) length = 63;
         const std::uint64_t next_blank = (m.tab | m.newline | m.space | m.blank_lead) >> 1;
         hits |= runs & next_blank;
     }
-    hits |= (m.tab & when(TEXTLIB_STOP_TAB)) | (m.newline & when(TEXTLIB_STOP_NEWLINE)) |
-            (m.space & when(TEXTLIB_STOP_SPACE));
+    hits |= (m.tab & when(TEXTLIB_HALT_TAB)) | (m.newline & when(TEXTLIB_HALT_NEWLINE)) |
+            (m.space & when(TEXTLIB_HALT_SPACE));
     hits &= textlib_below(length);
     if (hits == 0) return {length, false};
     return {textlib_lowest(hits), true};

@@ -34,9 +34,9 @@ void textlib_use_level(const textlib_level &level) {
     level_in_use = &level;
 }
 
-const char *textlib_skip(const char *p, const char *end, unsigned stops, std::uint64_t *column,
+const char *textlib_skip(const char *p, const char *end, unsigned halts, std::uint64_t *column,
                          std::uint64_t limit) {
-    return kernel().skip(p, end, stops, column, limit);
+    return kernel().skip(p, end, halts, column, limit);
 }
 
 const char *textlib_tally(const char *p, const char *end, bool at_end, unsigned selection,
@@ -52,9 +52,9 @@ textlib_view textlib_look(const char *p, const char *end) {
     return kernel().look(p, end);
 }
 
-char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t doubled,
-                               std::uint64_t drop) {
-    return kernel().write_lone_runes(o, p, n, doubled, drop);
+char *textlib_reencode_bytes(char *o, const char *p, unsigned n, std::uint64_t doubled,
+                             std::uint64_t drop) {
+    return kernel().reencode_bytes(o, p, n, doubled, drop);
 }
 
 textlib_line textlib_scan_line(textlib_line_chunk *chunk, const char *p, const char *end,

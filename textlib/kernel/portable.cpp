@@ -41,7 +41,7 @@ inline std::uint64_t gather(std::uint64_t flags) {
 
 struct portable_level {
     static constexpr bool fast_deposit = false;
-    static constexpr auto write_lone_runes = textlib_write_lone_runes_scalar;
+    static constexpr auto reencode_bytes = textlib_reencode_bytes_scalar;
 
     static int popcount(std::uint64_t x) { return static_cast<int>(textlib_bit_count(x)); }
 

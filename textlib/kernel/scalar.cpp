@@ -46,24 +46,24 @@ bool blank_may_follow(const char *p, const char *end) {
     return is_blank_or_newline(b) || b == 0xC0 || b == 0xE0;
 }
 
-bool stops_at(const char *p, const char *end, unsigned stops) {
+bool halts_at(const char *p, const char *end, unsigned halts) {
     const unsigned b = byte_at(p);
-    if (b == '\t') return (stops & TEXTLIB_STOP_TAB) != 0;
+    if (b == '\t') return (halts & TEXTLIB_HALT_TAB) != 0;
     if (b == '\n') {
-        return (stops & TEXTLIB_STOP_NEWLINE) != 0 ||
-               ((stops & TEXTLIB_STOP_NEWLINE_RUN) != 0 && blank_may_follow(p, end));
+        return (halts & TEXTLIB_HALT_NEWLINE) != 0 ||
+               ((halts & TEXTLIB_HALT_NEWLINE_RUN) != 0 && blank_may_follow(p, end));
     }
     if (b == ' ') {
-        return (stops & TEXTLIB_STOP_SPACE) != 0 ||
-               ((stops & TEXTLIB_STOP_SPACE_RUN) != 0 && blank_may_follow(p, end));
+        return (halts & TEXTLIB_HALT_SPACE) != 0 ||
+               ((halts & TEXTLIB_HALT_SPACE_RUN) != 0 && blank_may_follow(p, end));
     }
     return false;
 }
 
-const char *skip_scalar(const char *p, const char *end, unsigned stops, std::uint64_t *column,
+const char *skip_scalar(const char *p, const char *end, unsigned halts, std::uint64_t *column,
                         std::uint64_t limit) {
     for (int width; p < end && (width = plain_width(p, end)) != 0; p += width) {
-        if (stops_at(p, end, stops)) break;
+        if (halts_at(p, end, halts)) break;
         if (column == nullptr) continue;
         if (*p == '\n') {
             *column = 0;
@@ -175,7 +175,7 @@ textlib_view look_scalar(const char *p, const char *end) {
     for (int width; q < limit && (width = plain_width(q, limit)) != 0;)
         q += width;
     // A sequence that limit cuts may still be plain.
-    view.plain = static_cast<unsigned>(q - p);
+    view.plain_length = static_cast<unsigned>(q - p);
     return view;
 }
 
@@ -233,8 +233,8 @@ constexpr auto WRITTEN = [] {
 } // namespace
 
 // No branch on the bytes: in text of bytes at random none would be predictable.
-char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t doubled,
-                                      std::uint64_t drop) {
+char *textlib_reencode_bytes_scalar(char *o, const char *p, unsigned n, std::uint64_t doubled,
+                                    std::uint64_t drop) {
     for (unsigned i = 0; i < n; i++, doubled >>= 1, drop >>= 1) {
         const auto b = static_cast<unsigned char>(p[i]);
         const written_byte &written = WRITTEN[b | (doubled & 1) << 8 | (drop & 1) << 9];
@@ -255,5 +255,5 @@ bool always() {
 extern constinit const textlib_level textlib_level_scalar = {
     "scalar",
     always,
-    {skip_scalar, tally_scalar, rune_starts_scalar, look_scalar, textlib_write_lone_runes_scalar,
+    {skip_scalar, tally_scalar, rune_starts_scalar, look_scalar, textlib_reencode_bytes_scalar,
      scan_line_scalar}};

@@ -1,5 +1,5 @@
 // The block-scanning kernel under the tools' fast paths: it passes over text that the codec would
-// write back byte for byte, one column a rune, and stops where a tool must look. Internal to
+// write back byte for byte, one column a rune, and halts where a tool must look. Internal to
 // textlib and the tools; not part of the library's interface.
 //
 // Plain text is a run of runes each of which is a byte 01 to 7F, or a whole two- or three-byte
@@ -14,15 +14,15 @@
 #include <cstdint>
 #include <span>
 
-// Bytes a scan stops at besides those that end plain text; they combine with |.
-enum textlib_stop : unsigned {
-    TEXTLIB_STOP_TAB = 1,
-    TEXTLIB_STOP_NEWLINE = 2,
-    TEXTLIB_STOP_SPACE = 4,
+// Bytes a scan halts at besides those that end plain text; they combine with |.
+enum textlib_halt : unsigned {
+    TEXTLIB_HALT_TAB = 1,
+    TEXTLIB_HALT_NEWLINE = 2,
+    TEXTLIB_HALT_SPACE = 4,
     // A space, or a newline, followed by a byte that may begin a blank or a newline: 09, 0A, 20,
     // or the leads C0 and E0 of their overlong forms.
-    TEXTLIB_STOP_SPACE_RUN = 8,
-    TEXTLIB_STOP_NEWLINE_RUN = 16,
+    TEXTLIB_HALT_SPACE_RUN = 8,
+    TEXTLIB_HALT_NEWLINE_RUN = 16,
 };
 
 // What tally counts; a selection of them is a combination of these flags.
@@ -47,14 +47,14 @@ struct textlib_counts {
 // a stop, or of the first plain rune that would take *column past limit; end if none. *column
 // grows by one a rune passed and goes back to 0 after every newline passed; a null column counts
 // nothing and sets no limit.
-const char *textlib_skip(const char *p, const char *end, unsigned stops, std::uint64_t *column,
+const char *textlib_skip(const char *p, const char *end, unsigned halts, std::uint64_t *column,
                          std::uint64_t limit);
 
 // From p, at a rune boundary (anywhere for lines alone, which need none), up to end: adds to
 // *counts the counts that the flags of selection name, and only those, of the runes before end;
 // *between_words, read and written only when words are counted, tells whether a word may start
 // at p, and on return at the byte returned. at_end tells that no byte follows end: a sequence
-// that it cuts is then one malformed rune. Else the count stops before a sequence that bytes
+// that it cuts is then one malformed rune. Else the count halts before a sequence that bytes
 // after end could complete, a lead at end - 1 or a three-byte lead and a continuation byte at
 // end - 2; for lines alone, before a C0 or E0 among the last two bytes, which may begin an
 // overlong newline. Returns where it stopped.
@@ -81,9 +81,9 @@ textlib_runes textlib_rune_starts(const char *p, const char *end);
 // byte i.
 struct textlib_view {
     std::uint64_t tabs, newlines, spaces;
-    // The bytes from p that are plain text: up to the first rune that is not plain or that those
+    // How many bytes from p are plain text: up to the first rune that is not plain or that those
     // bytes, or end, may cut short.
-    unsigned plain;
+    unsigned plain_length;
 };
 
 textlib_view textlib_look(const char *p, const char *end);
@@ -94,7 +94,7 @@ struct textlib_line_chunk {
     const char *at;  // null when none is kept
     unsigned usable; // the bytes from at that a scan may pass: plain text whose next byte is known
     std::uint64_t starts, separators, newlines; // rune starts; spaces and newlines; newlines
-    std::uint64_t stops; // tabs, and separators before a blank, a rune that is not plain or end
+    std::uint64_t halts; // tabs, and separators before a blank, a rune that is not plain or end
 };
 
 // The offsets from p that textlib_line.newlines covers.
@@ -125,11 +125,11 @@ textlib_line textlib_scan_line(textlib_line_chunk *chunk, const char *p, const c
 // C2 80); nothing where drop marks one; else the byte as it is. Returns o plus n, less the bytes
 // dropped, plus those doubled: a sum of the masks alone, which does not wait for the bytes. o has
 // room for 128 bytes, which it may fill past that end, and it may read all 64 bytes at p.
-char *textlib_write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t doubled,
-                               std::uint64_t drop);
+char *textlib_reencode_bytes(char *o, const char *p, unsigned n, std::uint64_t doubled,
+                             std::uint64_t drop);
 // The reference, which the levels without a writer of their own share.
-char *textlib_write_lone_runes_scalar(char *o, const char *p, unsigned n, std::uint64_t doubled,
-                                      std::uint64_t drop);
+char *textlib_reencode_bytes_scalar(char *o, const char *p, unsigned n, std::uint64_t doubled,
+                                    std::uint64_t drop);
 
 // The set bits of x. The baseline build has no popcount instruction, and the library's would be
 // a call.
@@ -156,14 +156,14 @@ inline unsigned textlib_highest(std::uint64_t x) {
 
 // One level's implementation of the operations above.
 struct textlib_kernel {
-    const char *(*skip)(const char *p, const char *end, unsigned stops, std::uint64_t *column,
+    const char *(*skip)(const char *p, const char *end, unsigned halts, std::uint64_t *column,
                         std::uint64_t limit);
     const char *(*tally)(const char *p, const char *end, bool at_end, unsigned selection,
                          textlib_counts *counts, bool *between_words);
     textlib_runes (*rune_starts)(const char *p, const char *end);
     textlib_view (*look)(const char *p, const char *end);
-    char *(*write_lone_runes)(char *o, const char *p, unsigned n, std::uint64_t doubled,
-                              std::uint64_t drop);
+    char *(*reencode_bytes)(char *o, const char *p, unsigned n, std::uint64_t doubled,
+                            std::uint64_t drop);
     textlib_line (*scan_line)(textlib_line_chunk *chunk, const char *p, const char *end,
                               std::uint64_t column, std::uint64_t limit);
 };

@@ -13,8 +13,8 @@ const uint8x16_t BIT_OF_BYTE = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32,
 
 struct neon_level {
     static constexpr bool fast_deposit = false;
-    static char *write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t doubled,
-                                  std::uint64_t drop);
+    static char *reencode_bytes(char *o, const char *p, unsigned n, std::uint64_t doubled,
+                                std::uint64_t drop);
 
     static int popcount(std::uint64_t x) { return __builtin_popcountll(x); }
 
@@ -82,8 +82,8 @@ inline uint8x16_t bytes_of_bits(unsigned bits) {
 // Sixteen bytes at a time, as SSSE3's writer: the leads of the runes written as two put in place,
 // then each group of eight spread by its pattern; or, where bytes are dropped, each byte paired
 // with an 80 and each group of four pairs packed by its pattern.
-char *neon_level::write_lone_runes(char *o, const char *p, unsigned n, std::uint64_t doubled,
-                                   std::uint64_t drop) {
+char *neon_level::reencode_bytes(char *o, const char *p, unsigned n, std::uint64_t doubled,
+                                 std::uint64_t drop) {
     const uint8x16_t zero = vdupq_n_u8(0), eighty = vdupq_n_u8(0x80);
     auto *out = reinterpret_cast<std::uint8_t *>(o);
     const auto *const in = reinterpret_cast<const std::uint8_t *>(p);

@@ -9,7 +9,7 @@ namespace {
 
 struct avx2_level {
     static constexpr bool fast_deposit = false;
-    static constexpr auto write_lone_runes = textlib_write_lone_runes_ssse3;
+    static constexpr auto reencode_bytes = textlib_reencode_bytes_ssse3;
 
     static int popcount(std::uint64_t x) { return __builtin_popcountll(x); }
 

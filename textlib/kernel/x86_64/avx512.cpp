@@ -39,9 +39,10 @@ struct avx512_compares {
 
 // Half a chunk's bytes at a time: each byte goes to two places, the first kept unless the byte is
 // dropped, the second only for a rune written as two bytes, and the kept places are packed.
-__attribute__((target("avx512vbmi,avx512vbmi2"))) char *
-write_lone_runes_vbmi2(char *o, const char *p, unsigned n, std::uint64_t doubled,
-                       std::uint64_t drop) {
+__attribute__((target("avx512vbmi,avx512vbmi2"))) char *reencode_bytes_vbmi2(char *o, const char *p,
+                                                                             unsigned n,
+                                                                             std::uint64_t doubled,
+                                                                             std::uint64_t drop) {
     const std::uint64_t bytes = textlib_below(n);
     const __m512i v = _mm512_maskz_loadu_epi8(bytes, p);
     const std::uint64_t zero = _mm512_cmpeq_epi8_mask(v, _mm512_setzero_si512());
@@ -71,11 +72,11 @@ write_lone_runes_vbmi2(char *o, const char *p, unsigned n, std::uint64_t doubled
 }
 
 struct avx512_level : avx512_compares {
-    static constexpr auto write_lone_runes = textlib_write_lone_runes_ssse3;
+    static constexpr auto reencode_bytes = textlib_reencode_bytes_ssse3;
 };
 
 struct avx512vbmi2_level : avx512_compares {
-    static constexpr auto write_lone_runes = write_lone_runes_vbmi2;
+    static constexpr auto reencode_bytes = reencode_bytes_vbmi2;
 };
 
 bool has_avx512bw() {

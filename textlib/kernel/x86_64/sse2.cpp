@@ -4,7 +4,7 @@
 namespace {
 
 struct sse2_level : sse2_compares {
-    static constexpr auto write_lone_runes = textlib_write_lone_runes_scalar;
+    static constexpr auto reencode_bytes = textlib_reencode_bytes_scalar;
 };
 
 bool always() {

@@ -28,8 +28,8 @@ inline __m128i blend(__m128i kept, __m128i chosen, __m128i select) {
 // Sixteen bytes at a time: the leads of the runes written as two put in place, then each group of
 // eight spread by its pattern; or, where bytes are dropped, each byte paired with an 80 and each
 // group of four pairs packed by its pattern.
-char *textlib_write_lone_runes_ssse3(char *o, const char *p, unsigned n, std::uint64_t doubled,
-                                     std::uint64_t drop) {
+char *textlib_reencode_bytes_ssse3(char *o, const char *p, unsigned n, std::uint64_t doubled,
+                                   std::uint64_t drop) {
     const __m128i zero = _mm_setzero_si128(), eighty = _mm_set1_epi8(static_cast<char>(0x80));
     const __m128i second_half = _mm_set1_epi8(8);
     for (unsigned i = 0; i < n; i += 16) {
@@ -75,7 +75,7 @@ char *textlib_write_lone_runes_ssse3(char *o, const char *p, unsigned n, std::ui
 namespace {
 
 struct ssse3_level : sse2_compares {
-    static constexpr auto write_lone_runes = textlib_write_lone_runes_ssse3;
+    static constexpr auto reencode_bytes = textlib_reencode_bytes_ssse3;
 };
 
 bool has_ssse3() {

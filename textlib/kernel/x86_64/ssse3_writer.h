@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-char *textlib_write_lone_runes_ssse3(char *o, const char *p, unsigned n, std::uint64_t doubled,
-                                     std::uint64_t drop);
+char *textlib_reencode_bytes_ssse3(char *o, const char *p, unsigned n, std::uint64_t doubled,
+                                   std::uint64_t drop);
 
 #endif
