@@ -110,7 +110,7 @@ TEST(Tally, BlockPathAndMappingAgreeAcrossFullSizedBlocks) {
     std::mt19937 rng(13);
     for (int round = 0; round < 4; round++) {
         const std::string text = generated_text(rng, 2 * TEXTLIB_BLOCK + rng() % 1000);
-        const std::size_t from = rng() % 2500 * 2 + round % 2;
+        const std::size_t from = rng() % 2500 * 2 + static_cast<std::size_t>(round % 2);
         const tally_counts expected_from = tally_reference_of(text.substr(from));
         for (unsigned selection = 1; selection <= EVERY_COUNT; selection++) {
             ASSERT_EQ(tally_holds(text, TEXTLIB_BLOCK, selection), "");
