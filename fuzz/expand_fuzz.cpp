@@ -1,5 +1,6 @@
 // expand's block path against its rune-by-rune reference, over fuzzed text, tab widths and
-// block sizes. The first four bytes are the options: the block size, then the tab width.
+// block sizes, with and without --keep-bytes. The first four bytes are the options: the block
+// size, then the tab width.
 #include "expand.h"
 #include "fuzz_support.h"
 
@@ -28,13 +29,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     tab_width = budgeted_tab_width(low, mid, high, tabs_at_most(text, text_size));
 
-    const std::string by_blocks = run_by_blocks(expand_blocks, text, text_size, block);
-    if (by_blocks != run_by_runes(expand_plain, text, text_size)) {
-        std::fprintf(stderr, "tab width %d, block size %zu\n", tab_width, block);
-        fuzz_fail("the block path writes what the rune rules write", 0);
-    }
-    if (std::memchr(by_blocks.data(), '\t', by_blocks.size()) != nullptr) {
-        fuzz_fail("expand's output holds no tab", 0);
+    for (const bool keep : {false, true}) {
+        keep_bytes = keep;
+        const std::string by_blocks = run_by_blocks(expand_blocks, text, text_size, block);
+        if (by_blocks != run_by_runes(expand_plain, text, text_size)) {
+            std::fprintf(stderr, "tab width %d, block size %zu, keep bytes %d\n", tab_width, block,
+                         keep);
+            fuzz_fail("the block path writes what the rune rules write", 0);
+        }
+        if (std::memchr(by_blocks.data(), '\t', by_blocks.size()) != nullptr) {
+            fuzz_fail("expand's output holds no tab", 0);
+        }
     }
     return 0;
 }

@@ -31,13 +31,14 @@ TEST(Expand, BlockPathWritesWhatTheRuneRulesWrite) {
         const std::string text = generated_text(rng, rng() % 300);
         const std::string width = generated_tabs(rng);
         display_width = round % 3 == 0;
+        keep_bytes = round % 4 >= 2;
         block_size_for_test = 1 + rng() % 20;
         ASSERT_EQ(expand_with(expand_by_blocks, text, width),
                   expand_with(expand_plain, text, width))
             << testing::PrintToString(text) << " -t " << width << " block " << block_size_for_test
-            << (display_width ? " --display-width" : "");
+            << (display_width ? " --display-width" : "") << (keep_bytes ? " --keep-bytes" : "");
     }
-    display_width = false;
+    display_width = keep_bytes = false;
     block_size_for_test = TEXTLIB_BLOCK;
 }
 
@@ -50,10 +51,13 @@ TEST(Expand, BlockPathAgreesWhereWholeChunksAreExpanded) {
         const std::string text = generated_text(rng, 200 + rng() % 3000);
         const std::string width = widths[rng() % 7];
         block_size_for_test = round % 2 == 0 ? TEXTLIB_BLOCK : 129 + rng() % 600;
+        keep_bytes = round % 3 == 0;
         ASSERT_EQ(expand_with(expand_by_blocks, text, width),
                   expand_with(expand_plain, text, width))
-            << testing::PrintToString(text) << " -t " << width << " block " << block_size_for_test;
+            << testing::PrintToString(text) << " -t " << width << " block " << block_size_for_test
+            << (keep_bytes ? " --keep-bytes" : "");
     }
+    keep_bytes = false;
     block_size_for_test = TEXTLIB_BLOCK;
 }
 
