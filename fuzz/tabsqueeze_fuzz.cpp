@@ -1,6 +1,7 @@
 // tabsqueeze's block path against its rune-by-rune reference, over fuzzed text, tab widths, -a and
-// block sizes; and the squeezed text, once expanded, is the input expanded. The first five bytes
-// are the options: the block size, the flags (bit 0 is -a), then the tab width.
+// block sizes, with and without --keep-bytes; and the squeezed text, once expanded, is the input
+// expanded. The first five bytes are the options: the block size, the flags (bit 0 is -a), then
+// the tab width.
 #include "expand.h"
 #include "fuzz_support.h"
 #include "tabsqueeze.h"
@@ -37,15 +38,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     all_blanks = (flags & 1) != 0;
     tab_width = budgeted_tab_width(low, mid, high, blanks_at_most(text, text_size));
 
-    const std::string by_blocks = run_by_blocks(tabsqueeze_blocks, text, text_size, block);
-    if (by_blocks != run_by_runes(tabsqueeze_plain, text, text_size)) {
-        std::fprintf(stderr, "tab width %d, -a %d, block size %zu\n", tab_width, all_blanks, block);
-        fuzz_fail("the block path writes what the rune rules write", 0);
-    }
-    if (run_by_runes(expand_plain, bytes_of(by_blocks), by_blocks.size()) !=
-        run_by_runes(expand_plain, text, text_size)) {
-        std::fprintf(stderr, "tab width %d, -a %d\n", tab_width, all_blanks);
-        fuzz_fail("expanding the squeezed text gives the input expanded", 0);
+    for (const bool keep : {false, true}) {
+        keep_bytes = keep;
+        const std::string by_blocks = run_by_blocks(tabsqueeze_blocks, text, text_size, block);
+        if (by_blocks != run_by_runes(tabsqueeze_plain, text, text_size)) {
+            std::fprintf(stderr, "tab width %d, -a %d, block size %zu, keep bytes %d\n", tab_width,
+                         all_blanks, block, keep);
+            fuzz_fail("the block path writes what the rune rules write", 0);
+        }
+        if (run_by_runes(expand_plain, bytes_of(by_blocks), by_blocks.size()) !=
+            run_by_runes(expand_plain, text, text_size)) {
+            std::fprintf(stderr, "tab width %d, -a %d, keep bytes %d\n", tab_width, all_blanks,
+                         keep);
+            fuzz_fail("expanding the squeezed text gives the input expanded", 0);
+        }
     }
     return 0;
 }

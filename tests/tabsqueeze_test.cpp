@@ -119,18 +119,20 @@ TEST(Tabsqueeze, EveryRuneKeepsItsColumnOnceExpanded) {
         const std::string width = generated_tabs(rng);
         const bool all = rng() % 2 == 0;
         display_width = round % 3 == 0;
+        keep_bytes = round % 5 >= 3;
         block_size_for_test = lines ? 16 + rng() % 2000 : 1 + rng() % 64;
         const std::string squeezed = run_routine(squeeze_by_blocks, text, width, all);
         ASSERT_EQ(run_routine(expand_plain, squeezed, width),
                   run_routine(expand_plain, text, width))
-            << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "");
+            << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "")
+            << (keep_bytes ? " --keep-bytes" : "");
         if (!must_squeeze(text, width)) continue;
         squeezed_rounds++;
         ASSERT_LT(blank_runes(squeezed), blank_runes(text))
             << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "");
     }
     EXPECT_GT(squeezed_rounds, 200);
-    display_width = false;
+    display_width = keep_bytes = false;
     block_size_for_test = TEXTLIB_BLOCK;
 }
 
@@ -160,13 +162,14 @@ TEST(Tabsqueeze, BlockPathWritesWhatTheRuneRulesWrite) {
         const std::string width = generated_tabs(rng);
         const bool all = rng() % 2 == 0;
         display_width = round % 3 == 0;
+        keep_bytes = round % 4 >= 2;
         block_size_for_test = lines ? blocks[rng() % 5] : 1 + rng() % 20;
         ASSERT_EQ(run_routine(squeeze_by_blocks, text, width, all),
                   run_routine(tabsqueeze_plain, text, width, all))
             << testing::PrintToString(text) << " -t " << width << (all ? " -a" : "") << " block "
-            << block_size_for_test;
+            << block_size_for_test << (keep_bytes ? " --keep-bytes" : "");
     }
-    display_width = false;
+    display_width = keep_bytes = false;
     block_size_for_test = TEXTLIB_BLOCK;
 }
 
