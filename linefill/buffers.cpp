@@ -29,6 +29,12 @@ void runes_append(rune_string *string, rune16 r) {
     string->runes[string->length++] = r;
 }
 
+void units_append(unit_string *string, const textlib_unit &unit) {
+    string->units = static_cast<textlib_unit *>(
+        grown(string->units, &string->capacity, string->length + 1, sizeof(textlib_unit)));
+    string->units[string->length++] = unit;
+}
+
 void byte_buffer_grow(byte_buffer *buffer, std::size_t need) {
     buffer->bytes = static_cast<char *>(grown(buffer->bytes, &buffer->capacity, need, 1));
 }

@@ -9,6 +9,7 @@
 
 #include "blocks.h"
 #include "runes.h"
+#include "units.h"
 
 extern int line_length;
 // tab_width, the distance between tab stops, is textlib's.
@@ -20,14 +21,22 @@ struct rune_string {
     std::size_t capacity;
 };
 
+// The reference's words: their runes with the bytes they were read from, grown as rune_string.
+struct unit_string {
+    textlib_unit *units;
+    std::size_t length;
+    std::size_t capacity;
+};
+
 // Columns written on the current output line, kept by both paths. It carries from one input to
 // the next: an output line left open at the end of one input goes on in the next.
 extern std::uint64_t out_column;
 // The reference's storage, reused from line to line and from one input to the next.
 extern rune_string indent; // leading blanks of the current input line
-extern rune_string word;   // the word being collected
+extern unit_string word;   // the word being collected
 
 void runes_append(rune_string *string, rune16 r);
+void units_append(unit_string *string, const textlib_unit &unit);
 
 // Whether r, or -1 for the end of input, goes into a word: anything but a blank or a newline.
 inline bool is_word_rune(int r) {

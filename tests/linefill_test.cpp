@@ -55,13 +55,14 @@ TEST(Linefill, BlockPathWritesWhatTheRuneRulesWrite) {
         const int length = lengths[rng() % 8];
         const std::string tab = generated_tabs(rng);
         display_width = round % 3 == 0;
+        keep_bytes = round % 4 >= 2;
         block_size_for_test = 1 + rng() % 20;
         ASSERT_EQ(fill_with(fill_by_blocks, inputs, length, tab),
                   fill_with(linefill_plain, inputs, length, tab))
             << testing::PrintToString(inputs) << " -l " << length << " -t " << tab << " block "
-            << block_size_for_test;
+            << block_size_for_test << (keep_bytes ? " --keep-bytes" : "");
     }
-    display_width = false;
+    display_width = keep_bytes = false;
     block_size_for_test = TEXTLIB_BLOCK;
 }
 
