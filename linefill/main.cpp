@@ -9,7 +9,8 @@ constexpr frame_option_help LINEFILL_OPTIONS[] = {
     {"-l N", "fill lines to at most N columns (default 70)"},
     {"-t N", "tab stops every N columns, for indentation (default 8)"},
     {"-t LIST", "tab stops at the columns listed, such as 4,8,20"},
-    {"--display-width", "count each rune as the columns a terminal shows it in"}};
+    {"--display-width", "count each rune as the columns a terminal shows it in"},
+    {"--keep-bytes", "keep malformed bytes and characters above U+FFFF as read"}};
 
 const frame_tool LINEFILL = {"@(#)linefill\t1.6", "linefill [-v] [-l length] [--] [file ...]",
                              LINEFILL_OPTIONS};
@@ -27,6 +28,7 @@ int main(int argc, char **argv) {
             break;
         case 't': frame_tabs(optarg); break;
         case LONG_DISPLAY_WIDTH: display_width = true; break;
+        case LONG_KEEP_BYTES: keep_bytes = true; break;
         case LONG_HELP: frame_help(LINEFILL);
         case LONG_VERSION: frame_version(LINEFILL);
         default: frame_usage(LINEFILL);

@@ -298,6 +298,13 @@ TEST(Linefill, MalformedAndOverlongInputIsReadLikeAnyRune) {
          "c\n",
          "abc\n"},
         {{}, "\xc1\x81\xe0\x81\x81\n", "AA\n"},
+        // Kept: a four-byte sequence is one rune, of its display width with --display-width.
+        {{"--keep-bytes", "-l", "5"},
+         "\xf0\x9f\x91\x8b\xf0\x9f\x91\x8b ab \xff\n",
+         "\xf0\x9f\x91\x8b\xf0\x9f\x91\x8b ab\n\xff\n"},
+        {{"--keep-bytes", "--display-width", "-l", "5"},
+         "\xf0\x9f\x91\x8b\xf0\x9f\x91\x8b ab \xff\n",
+         "\xf0\x9f\x91\x8b\xf0\x9f\x91\x8b\nab \xff\n"},
         {{"-l", "5"},
          "\xe4\xb8\x80\xe4\xb8\x80 \xe0\xa0\x80\xe0\xa0\x80\xe0\xa0\x80\n",
          "\xe4\xb8\x80\xe4\xb8\x80\n\xe0\xa0\x80\xe0\xa0\x80\xe0\xa0\x80\n"},
