@@ -100,26 +100,25 @@ void end_paragraph(textlib_output *out, const indentation *ind, bool newline) {
 
 constexpr unsigned WORD_STOPS = TEXTLIB_STOP_TAB | TEXTLIB_STOP_NEWLINE | TEXTLIB_STOP_SPACE;
 
-// A rune of the word being read, its n bytes at bytes, which has TEXTLIB_UNIT_MAXBYTES, and its
-// columns.
+// A rune of the word being read, its n bytes at bytes, which has TEXTLIB_UNIT_MAXBYTES.
 inline void stage_word_rune(fill_state *s, rune16 r, const char *bytes, unsigned n,
-                            std::uint64_t columns, textlib_output *out) {
+                            textlib_output *out) {
     // Rune 0 ends a zero-terminated word where it stands, so it never stays in one.
     if (r == 0) return;
     if (s->staged.length + TEXTLIB_UNIT_MAXBYTES > STAGED_SIZE - TEXTLIB_UNIT_MAXBYTES)
         place_staged(s, out);
     std::memcpy(s->staged.bytes + s->staged.length, bytes, TEXTLIB_UNIT_MAXBYTES);
     s->staged.length += n;
-    s->staged_columns += columns;
+    // Written as read, a four-byte sequence's bytes tell its columns.
+    s->staged_columns += textlib_unit_columns(r, bytes, n);
 }
 
 // One rune by the routine's rules; bytes are the n bytes it is written as, in a buffer of
-// TEXTLIB_UNIT_MAXBYTES, and columns its columns.
-void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, std::uint64_t columns,
-               textlib_output *out) {
+// TEXTLIB_UNIT_MAXBYTES.
+void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_output *out) {
     if (s->at == fill_at::in_word) {
         if (is_word_rune(r)) {
-            stage_word_rune(s, r, bytes, n, columns, out);
+            stage_word_rune(s, r, bytes, n, out);
             return;
         }
         end_word(s, out);
@@ -145,7 +144,7 @@ void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, std::uint
     }
     begin_word(s, out);
     s->at = fill_at::in_word;
-    fill_rune(s, r, bytes, n, columns, out);
+    fill_rune(s, r, bytes, n, out);
 }
 
 // A rune of the word being read, or any rune by the routine's rules; read from its width bytes
@@ -153,12 +152,11 @@ void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, std::uint
 void step_rune(fill_state *s, rune16 r, const char *p, unsigned width, textlib_output *out) {
     char bytes[TEXTLIB_UNIT_MAXBYTES];
     const unsigned n = textlib_unit_write(bytes, r, p, width);
-    const std::uint64_t columns = textlib_unit_columns(r, p, width);
     // Inside a word, the usual case, a rune is only staged.
     if (s->at == fill_at::in_word && is_word_rune(r))
-        stage_word_rune(s, r, bytes, n, columns, out);
+        stage_word_rune(s, r, bytes, n, out);
     else
-        fill_rune(s, r, bytes, n, columns, out);
+        fill_rune(s, r, bytes, n, out);
 }
 
 // Inside a word, runes that need no decoding are staged a stretch at a time, runes 0 left out.
@@ -220,10 +218,9 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
             s->at = fill_at::in_word;
             continue;
         }
-        // Between words, and where plain text is ahead, a byte 01-7F is a rune by itself, of one
-        // column.
+        // Between words, and where plain text is ahead, a byte 01-7F is a rune by itself.
         if ((s->at != fill_at::in_word && b != 0 && b < 0x80) || textlib_plain_ahead(p, end)) {
-            fill_rune(s, b, p, 1, 1, out);
+            fill_rune(s, b, p, 1, out);
             p++;
             continue;
         }
