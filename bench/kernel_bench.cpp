@@ -76,7 +76,7 @@ void run_lines(benchmark::State &state, const textlib_level &level) {
     for (auto _ : state) {
         textlib_line_chunk chunk{};
         for (const char *p = text.data(); p < end;) {
-            const textlib_line line = textlib_scan_line(&chunk, p, end, 0, 70);
+            const textlib_line line = textlib_scan_lines(&chunk, p, end, 0, 70, 0, false).last;
             p = line.words_end > p ? line.words_end + 1 : line.q > p ? line.q : line.q + 1;
         }
         benchmark::DoNotOptimize(chunk);

@@ -1,5 +1,5 @@
-// Plain words a whole output line at a time: one scan finds how many fit, and they are copied as
-// they stand, each newline between them made a space.
+// Plain words a whole output line at a time: one scan finds where the lines of a paragraph end,
+// and their words are copied as they stand, each newline between them made a space.
 #include "block_state.h"
 
 #include <cstring>
@@ -11,22 +11,29 @@ namespace {
 static_assert(TEXTLIB_SHORT <= TEXTLIB_LINE_NEWLINE_WINDOW,
               "a copy of TEXTLIB_SHORT bytes needs every newline in it from the scan");
 
-// The words of a scanned line, from p: each newline between them becomes a space. Returns whether
-// there was one.
-bool put_joined(textlib_output *out, const char *p, const textlib_line &line) {
-    const auto n = static_cast<std::size_t>(line.words_end - p);
+// The words from p up to words_end that a scan found, newlines among them at their offsets from p
+// below TEXTLIB_LINE_NEWLINE_WINDOW: each newline becomes a space. A space goes before them when
+// spaced is set, and a newline after them when ended is: a short line is one piece of output.
+// Returns whether there was a newline among them.
+bool put_joined(textlib_output *out, bool spaced, const char *p, const char *words_end,
+                const std::uint64_t (&newlines)[2], bool ended) {
+    const auto n = static_cast<std::size_t>(words_end - p);
     if (n <= TEXTLIB_SHORT) {
-        char *const o = textlib_output_room(out, TEXTLIB_SHORT);
+        char *const room = textlib_output_room(out, TEXTLIB_SHORT + 2);
+        room[0] = ' ';
+        char *const o = room + spaced;
         std::memcpy(o, p, TEXTLIB_SHORT);
         for (unsigned half = 0; half < 2; half++) {
-            for (std::uint64_t bits = line.newlines[half]; bits != 0; bits &= bits - 1)
-                o[64 * half + static_cast<unsigned>(__builtin_ctzll(bits))] = ' ';
+            for (std::uint64_t bits = newlines[half]; bits != 0; bits &= bits - 1)
+                o[64 * half + textlib_lowest(bits)] = ' ';
         }
-        textlib_output_commit(out, n);
-        return (line.newlines[0] | line.newlines[1]) != 0;
+        o[n] = '\n';
+        textlib_output_commit(out, spaced + n + ended);
+        return (newlines[0] | newlines[1]) != 0;
     }
+    if (spaced) textlib_output_byte(out, ' ');
     bool joined = false;
-    for (const char *const q = line.words_end; p < q;) {
+    for (const char *const q = words_end; p < q;) {
         const void *const newline = std::memchr(p, '\n', static_cast<std::size_t>(q - p));
         const char *const stop = newline != nullptr ? static_cast<const char *>(newline) : q;
         textlib_output_input(out, p, static_cast<std::size_t>(stop - p));
@@ -35,6 +42,7 @@ bool put_joined(textlib_output *out, const char *p, const textlib_line &line) {
         joined = true;
         p = stop + 1;
     }
+    if (ended) textlib_output_byte(out, '\n');
     return joined;
 }
 
@@ -42,21 +50,16 @@ inline bool is_blank_byte(const char *q, const char *end) {
     return q < end && (*q == ' ' || *q == '\t');
 }
 
-// The words that a scan from p found, after a space on the open line or the indentation that
-// opens a new one.
-void put_scanned_words(fill_state *s, const char *p, const textlib_line &line,
-                       textlib_output *out) {
-    if (line_open)
-        textlib_output_byte(out, ' ');
-    else
-        put_opening(s, out);
-    const bool joined = put_joined(out, p, line);
-    out_column = line.words_column;
-    line_open = true;
-    // A word after a newline that the scan passed is on an input line without indentation; the
-    // scan stopped in a word when it did not stop at a separator.
-    const bool stopped_in_word = line.q != line.words_end;
-    if (joined || (stopped_in_word && *line.words_end == '\n')) indent_clear(&s->indent);
+// The words from p up to words_end, after a space on the open line or the opening of a new one;
+// when ended is set, the line ends after them. Returns whether a newline was among them: the
+// words after it are on an input line without indentation.
+bool put_scanned_words(fill_state *s, const char *p, const char *words_end,
+                       const std::uint64_t (&newlines)[2], bool ended, textlib_output *out) {
+    if (!line_open) put_opening(s, out);
+    const bool joined = put_joined(out, line_open, p, words_end, newlines, ended);
+    line_open = !ended;
+    if (ended) out_column = 0;
+    return joined;
 }
 
 // Where whole lines go on after the words of a scan: at the next word, once the indentation or
@@ -85,31 +88,6 @@ const char *next_plain_word(fill_state *s, const textlib_line &line, const char 
     return line.words_end + 1;
 }
 
-// With --prefix, a scan must not pass a newline before a line that may begin with a marker: the
-// first such newline that it passed, or null. It passes newlines only before a word.
-const char *marker_line_passed(const char *p, const textlib_line &line) {
-    if (prefixing == prefix_kind::none) return nullptr;
-    const auto stops = [](const char *newline) { return !line_goes_on(newline[1]); };
-    if (line.words_end - p <= static_cast<std::ptrdiff_t>(TEXTLIB_LINE_NEWLINE_WINDOW)) {
-        for (unsigned half = 0; half < 2; half++) {
-            for (std::uint64_t bits = line.newlines[half]; bits != 0; bits &= bits - 1) {
-                const char *const newline = p + 64 * half + textlib_lowest(bits);
-                if (stops(newline)) return newline;
-            }
-        }
-    } else {
-        for (const char *q = p; q < line.words_end; q++) {
-            q = static_cast<const char *>(
-                std::memchr(q, '\n', static_cast<std::size_t>(line.words_end - q)));
-            if (q == nullptr) break;
-            if (stops(q)) return q;
-        }
-    }
-    if (line.words_end < line.q && *line.words_end == '\n' && stops(line.words_end))
-        return line.words_end;
-    return nullptr;
-}
-
 } // namespace
 
 const char *place_words(fill_state *s, const char *p, const char *end, textlib_output *out) {
@@ -123,21 +101,30 @@ const char *place_words(fill_state *s, const char *p, const char *end, textlib_o
         // word on a line of its own.
         if (opener && opening_width(s) >= length) return p;
         // The scan passes single spaces, and newlines that a word follows, as the separators
-        // that they become; only whole words count.
+        // that they become; only whole words count. With --prefix, whether a line goes on with
+        // the paragraph is decided at its newline.
         const std::uint64_t column = opener ? opening_width(s) : out_column + 1;
-        textlib_line line = textlib_scan_line(&s->chunk, p, end, column, length);
-        if (const char *const newline = marker_line_passed(p, line)) {
-            // Scanned again up to that newline, which ends the bytes for once.
-            s->chunk.at = nullptr;
-            line = textlib_scan_line(&s->chunk, p, newline + 1, column, length);
-            s->chunk.at = nullptr;
+        const textlib_lines lines = textlib_scan_lines(
+            &s->chunk, p, end, column, length, opening_width(s), prefixing != prefix_kind::none);
+        for (unsigned i = 0; i < lines.count; i++) {
+            const char *const words_end = lines.ends[i];
+            if (put_scanned_words(s, p, words_end, lines.newlines[i], true, out) ||
+                *words_end == '\n')
+                indent_clear(&s->indent);
+            p = words_end + 1;
         }
+        const textlib_line &line = lines.last;
         if (line.words_end != p) {
-            put_scanned_words(s, p, line, out);
+            // The scan stopped in a word when it did not stop at a separator.
+            const bool stopped_in_word = line.q != line.words_end;
+            if (put_scanned_words(s, p, line.words_end, line.newlines, false, out) ||
+                (stopped_in_word && *line.words_end == '\n'))
+                indent_clear(&s->indent);
+            out_column = line.words_column;
             p = next_plain_word(s, line, end, out);
             // The rune-by-rune path goes on where the words end.
             if (p == nullptr) return line.words_end;
-        } else if (opener || !plain_word_rune_at(line.q, end)) {
+        } else if (lines.count != 0 || opener || !plain_word_rune_at(line.q, end)) {
             // The word at p is too long for a line of its own, or needs a closer look.
             return p;
         } else {

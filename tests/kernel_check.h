@@ -31,7 +31,7 @@ inline void use_next_level() {
 
 // All the kernel finds at p, each number named by its operation and field: a skip (a column of
 // ~0 asks for one that counts none), the rune starts and the view of the first chunk, the bytes
-// of its one-byte runes written, two line scans, the second from where the first stopped, and
+// of its one-byte runes written, two scans of lines, the second from where the first stopped, and
 // the counts of every selection.
 using kernel_found = std::vector<std::pair<std::string, std::uint64_t>>;
 
@@ -79,9 +79,15 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
             static_cast<unsigned char>(*at));
     textlib_line_chunk chunk{};
     const char *from = p;
-    for (const char *const scan : {"scan_line", "second scan_line"}) {
-        const textlib_line line =
-            textlib_scan_line(&chunk, from, end, line_column, std::max(limit, line_column));
+    for (const char *const scan : {"scan_lines", "second scan_lines"}) {
+        const textlib_lines lines =
+            textlib_scan_lines(&chunk, from, end, line_column, std::max(limit, line_column),
+                               line_column + limit % 9, (stops & TEXTLIB_HALT_NEWLINE) != 0);
+        add(scan, "count", lines.count);
+        for (unsigned i = 0; i < lines.count; i++)
+            add(scan, "end,newlines[0],newlines[1]", lines.ends[i] - p, lines.newlines[i][0],
+                lines.newlines[i][1]);
+        const textlib_line &line = lines.last;
         add(scan, "q,column,words_end,words_column,newlines[0],newlines[1]", line.q - p,
             line.column, line.words_end - p, line.words_column, line.newlines[0], line.newlines[1]);
         from = line.q;

@@ -5,6 +5,7 @@
 #define TEXTLIB_KERNEL_CHUNKS_H
 
 #include "counts.h"
+#include "lines.h"
 
 namespace {
 
@@ -91,9 +92,11 @@ template <typename level> textlib_line_chunk look_line(const char *at, const cha
 }
 
 template <typename level>
-textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const char *end,
-                              std::uint64_t column, std::uint64_t limit) {
+inline textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const char *end,
+                                     std::uint64_t column, std::uint64_t limit,
+                                     std::uint64_t newline_halts, bool *full) {
     textlib_line line = {p, column, p, column, {0, 0}};
+    bool at_limit = false;
     __extension__ typedef unsigned __int128 offsets;
     static_assert(sizeof(offsets) * 8 == TEXTLIB_LINE_NEWLINE_WINDOW);
     offsets newlines = 0;
@@ -105,15 +108,15 @@ textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const ch
         }
         const auto from = static_cast<unsigned>(c - chunk->at);
         const std::uint64_t window = textlib_below(chunk->usable) & ~textlib_below(from);
-        const std::uint64_t halts = chunk->halts & window;
+        const std::uint64_t halts = (chunk->halts | (chunk->newlines & newline_halts)) & window;
         const unsigned to = halts != 0 ? textlib_lowest(halts) : chunk->usable;
         const std::uint64_t passing = window & textlib_below(to);
         const std::uint64_t runes = chunk->starts & passing;
         const auto n = static_cast<std::uint64_t>(level::popcount(runes));
         // Up to the rune past the limit when it is here: a separator there ends the line's last
         // word.
-        const bool full = n > limit - column;
-        const unsigned over = full ? select_bit<level>(runes, limit - column) : to;
+        at_limit = n > limit - column;
+        const unsigned over = at_limit ? select_bit<level>(runes, limit - column) : to;
         const std::uint64_t separators = chunk->separators & passing & textlib_below(over + 1);
         if (separators != 0) {
             const unsigned last = textlib_highest(separators);
@@ -124,7 +127,7 @@ textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const ch
         const auto offset = static_cast<std::size_t>(c - p);
         if (offset < TEXTLIB_LINE_NEWLINE_WINDOW)
             newlines |= offsets{(chunk->newlines & passing) >> from} << offset;
-        if (full) {
+        if (at_limit) {
             column = limit;
             c = chunk->at + over;
             break;
@@ -144,13 +147,25 @@ textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const ch
     if (words < TEXTLIB_LINE_NEWLINE_WINDOW) newlines &= (offsets{1} << words) - 1;
     line.newlines[0] = static_cast<std::uint64_t>(newlines);
     line.newlines[1] = static_cast<std::uint64_t>(newlines >> 64);
+    *full = at_limit;
     return line;
+}
+
+template <typename level>
+textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const char *end,
+                                std::uint64_t column, std::uint64_t limit, std::uint64_t opening,
+                                bool newline_halts) {
+    const std::uint64_t halts = newline_halts ? ~std::uint64_t{0} : 0;
+    return scan_lines_with(
+        p, column, limit, opening, [=](const char *from, std::uint64_t at, bool *full) {
+            return scan_line_chunks<level>(chunk, from, end, at, limit, halts, full);
+        });
 }
 
 // A level's table of the kernel's operations.
 template <typename level> constexpr textlib_kernel kernel_of() {
     return {skip_chunks<level>, tally_chunks<level>,   rune_starts_chunks<level>,
-            look_chunks<level>, level::reencode_bytes, scan_line_chunks<level>};
+            look_chunks<level>, level::reencode_bytes, scan_lines_chunks<level>};
 }
 
 } // namespace

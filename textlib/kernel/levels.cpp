@@ -57,7 +57,8 @@ char *textlib_reencode_bytes(char *o, const char *p, unsigned n, std::uint64_t d
     return kernel().reencode_bytes(o, p, n, doubled, drop);
 }
 
-textlib_line textlib_scan_line(textlib_line_chunk *chunk, const char *p, const char *end,
-                               std::uint64_t column, std::uint64_t limit) {
-    return kernel().scan_line(chunk, p, end, column, limit);
+textlib_lines textlib_scan_lines(textlib_line_chunk *chunk, const char *p, const char *end,
+                                 std::uint64_t column, std::uint64_t limit, std::uint64_t opening,
+                                 bool newline_halts) {
+    return kernel().scan_lines(chunk, p, end, column, limit, opening, newline_halts);
 }

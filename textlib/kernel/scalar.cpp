@@ -1,6 +1,6 @@
 // The kernel's reference: one rune at a time, straight from the codec's rules. Every other level is
 // tested against it, and it serves where no other level is built.
-#include "scan.h"
+#include "lines.h"
 
 #include <array>
 #include <cstring>
@@ -179,19 +179,23 @@ textlib_view look_scalar(const char *p, const char *end) {
     return view;
 }
 
-textlib_line scan_line_scalar(textlib_line_chunk *, const char *p, const char *end,
-                              std::uint64_t column, std::uint64_t limit) {
+textlib_line scan_line_scalar(const char *p, const char *end, std::uint64_t column,
+                              std::uint64_t limit, bool newline_halts, bool *full) {
     textlib_line line = {p, column, p, column, {0, 0}};
+    *full = false;
     const char *q = p;
     for (int width; q < end && (width = plain_width(q, end)) != 0; q += width) {
         const unsigned b = byte_at(q);
-        if (b == '\t') break;
+        if (b == '\t' || (b == '\n' && newline_halts)) break;
         if (is_separator(b)) {
             const char *const next = q + 1;
             if (next == end || is_blank_or_newline(byte_at(next)) || plain_width(next, end) == 0)
                 break;
         }
-        if (column >= limit) break;
+        if (column >= limit) {
+            *full = true;
+            break;
+        }
         if (is_separator(b)) {
             line.words_end = q;
             line.words_column = column;
@@ -210,6 +214,15 @@ textlib_line scan_line_scalar(textlib_line_chunk *, const char *p, const char *e
         if (*at == '\n') line.newlines[(at - p) / 64] |= std::uint64_t{1} << ((at - p) % 64);
     }
     return line;
+}
+
+textlib_lines scan_lines_scalar(textlib_line_chunk *, const char *p, const char *end,
+                                std::uint64_t column, std::uint64_t limit, std::uint64_t opening,
+                                bool newline_halts) {
+    return scan_lines_with(p, column, limit, opening,
+                           [=](const char *from, std::uint64_t at, bool *full) {
+                               return scan_line_scalar(from, end, at, limit, newline_halts, full);
+                           });
 }
 
 // How each byte is written: as itself; doubled, as a lead C0 (for 00) or C2, then 80; dropped,
@@ -256,4 +269,4 @@ extern constinit const textlib_level textlib_level_scalar = {
     "scalar",
     always,
     {skip_scalar, tally_scalar, rune_starts_scalar, look_scalar, textlib_reencode_bytes_scalar,
-     scan_line_scalar}};
+     scan_lines_scalar}};

@@ -88,7 +88,7 @@ struct textlib_view {
 
 textlib_view textlib_look(const char *p, const char *end);
 
-// A chunk as textlib_scan_line sees it, kept between scans of the same bytes so that each chunk
+// A chunk as textlib_scan_lines sees it, kept between scans of the same bytes so that each chunk
 // is looked at once, however many lines it holds. Bit i is for at[i].
 struct textlib_line_chunk {
     const char *at;  // null when none is kept
@@ -100,7 +100,7 @@ struct textlib_line_chunk {
 // The offsets from p that textlib_line.newlines covers.
 constexpr std::size_t TEXTLIB_LINE_NEWLINE_WINDOW = 128;
 
-// Where textlib_scan_line stopped.
+// Where the scan of one line from p stopped.
 struct textlib_line {
     const char *q;
     std::uint64_t column; // at q
@@ -112,13 +112,31 @@ struct textlib_line {
     std::uint64_t newlines[2];
 };
 
+// The most lines that one textlib_scan_lines ends.
+constexpr unsigned TEXTLIB_LINES_MOST = 16;
+
+// Where textlib_scan_lines stopped: the lines it ended at the limit, then the scan of the line
+// after them. Line i holds the words from one past ends[i - 1] (from p for the first) up to
+// ends[i], the separator that ends it, and newlines[i] are those among them as textlib_line has
+// them; last is the scan from one past the last end, or from p.
+struct textlib_lines {
+    unsigned count;
+    const char *ends[TEXTLIB_LINES_MOST];
+    std::uint64_t newlines[TEXTLIB_LINES_MOST][2];
+    textlib_line last;
+};
+
 // From p, at a rune boundary, up to end, with column at most limit: passes plain runes, one
-// column each, a newline too. Stops at a tab; at a space or newline followed by a tab, space,
-// newline, a rune that is not plain, or end; at a rune that is not plain; at the first rune that
-// would take the column past limit. *chunk keeps what was looked at from one call to the next:
-// its at must be null before the first call and whenever the bytes have changed.
-textlib_line textlib_scan_line(textlib_line_chunk *chunk, const char *p, const char *end,
-                               std::uint64_t column, std::uint64_t limit);
+// column each, a newline too. A line stops at a tab; at a newline when newline_halts is set; at a
+// space or newline followed by a tab, space, newline, a rune that is not plain, or end; at a rune
+// that is not plain; at the first rune that would take the column past limit. One that stops at
+// the limit after a space or newline ends there, up to TEXTLIB_LINES_MOST of them, and the scan
+// goes on from the next byte, at column opening (limit if that is less) while it has passed no
+// newline and at 0 after one. *chunk keeps what was looked at from one call to the next: its at
+// must be null before the first call and whenever the bytes have changed.
+textlib_lines textlib_scan_lines(textlib_line_chunk *chunk, const char *p, const char *end,
+                                 std::uint64_t column, std::uint64_t limit, std::uint64_t opening,
+                                 bool newline_halts);
 
 // Writes at o the n bytes at p, n at most 64, as the codec writes runes back: where bit i of
 // doubled marks a rune of one byte at p[i] that is not plain, as two bytes (00 as C0 80, 80-FF as
@@ -164,8 +182,9 @@ struct textlib_kernel {
     textlib_view (*look)(const char *p, const char *end);
     char *(*reencode_bytes)(char *o, const char *p, unsigned n, std::uint64_t doubled,
                             std::uint64_t drop);
-    textlib_line (*scan_line)(textlib_line_chunk *chunk, const char *p, const char *end,
-                              std::uint64_t column, std::uint64_t limit);
+    textlib_lines (*scan_lines)(textlib_line_chunk *chunk, const char *p, const char *end,
+                                std::uint64_t column, std::uint64_t limit, std::uint64_t opening,
+                                bool newline_halts);
 };
 
 // A level of the kernel: every one gives the same results as the scalar reference.
