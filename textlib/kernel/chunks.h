@@ -91,75 +91,87 @@ template <typename level> textlib_line_chunk look_line(const char *at, const cha
     return {at, usable, ~m.cont & bytes, separators, m.newline & bytes, halts};
 }
 
-template <typename level>
-inline textlib_line scan_line_chunks(textlib_line_chunk *chunk, const char *p, const char *end,
-                                     std::uint64_t column, std::uint64_t limit,
-                                     std::uint64_t newline_halts, bool *full) {
-    textlib_line line = {p, column, p, column, {0, 0}};
-    bool at_limit = false;
-    __extension__ typedef unsigned __int128 offsets;
-    static_assert(sizeof(offsets) * 8 == TEXTLIB_LINE_NEWLINE_WINDOW);
-    offsets newlines = 0;
-    const char *c = p;
-    while (c < end) {
-        if (chunk->at == nullptr || c < chunk->at || c >= chunk->at + chunk->usable) {
-            *chunk = look_line<level>(c, end);
-            if (chunk->usable == 0) break;
-        }
-        const auto from = static_cast<unsigned>(c - chunk->at);
-        const std::uint64_t window = textlib_below(chunk->usable) & ~textlib_below(from);
-        const std::uint64_t halts = (chunk->halts | (chunk->newlines & newline_halts)) & window;
-        const unsigned to = halts != 0 ? textlib_lowest(halts) : chunk->usable;
-        const std::uint64_t passing = window & textlib_below(to);
-        const std::uint64_t runes = chunk->starts & passing;
-        const auto n = static_cast<std::uint64_t>(level::popcount(runes));
-        // Up to the rune past the limit when it is here: a separator there ends the line's last
-        // word.
-        at_limit = n > limit - column;
-        const unsigned over = at_limit ? select_bit<level>(runes, limit - column) : to;
-        const std::uint64_t separators = chunk->separators & passing & textlib_below(over + 1);
-        if (separators != 0) {
-            const unsigned last = textlib_highest(separators);
-            line.words_end = chunk->at + last;
-            line.words_column =
-                column + static_cast<std::uint64_t>(level::popcount(runes & textlib_below(last)));
-        }
-        const auto offset = static_cast<std::size_t>(c - p);
-        if (offset < TEXTLIB_LINE_NEWLINE_WINDOW)
-            newlines |= offsets{(chunk->newlines & passing) >> from} << offset;
-        if (at_limit) {
-            column = limit;
-            c = chunk->at + over;
-            break;
-        }
-        column += n;
-        c = chunk->at + to;
-        if (to < chunk->usable) {
-            // At a blank.
-            line.words_end = c;
-            line.words_column = column;
-            break;
-        }
-    }
-    line.q = c;
-    line.column = column;
-    const auto words = static_cast<std::size_t>(line.words_end - p);
-    if (words < TEXTLIB_LINE_NEWLINE_WINDOW) newlines &= (offsets{1} << words) - 1;
-    line.newlines[0] = static_cast<std::uint64_t>(newlines);
-    line.newlines[1] = static_cast<std::uint64_t>(newlines >> 64);
-    *full = at_limit;
-    return line;
-}
-
+// The lines as scan_lines_with makes them, in one pass over the chunks: a line ends within the
+// chunk that it reaches the limit in, and the next goes on from there.
 template <typename level>
 textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const char *end,
                                 std::uint64_t column, std::uint64_t limit, std::uint64_t opening,
                                 bool newline_halts) {
-    const std::uint64_t halts = newline_halts ? ~std::uint64_t{0} : 0;
-    return scan_lines_with(
-        p, column, limit, opening, [=](const char *from, std::uint64_t at, bool *full) {
-            return scan_line_chunks<level>(chunk, from, end, at, limit, halts, full);
-        });
+    __extension__ typedef unsigned __int128 offsets;
+    static_assert(sizeof(offsets) * 8 == TEXTLIB_LINE_NEWLINE_WINDOW);
+    const std::uint64_t halt_newlines = newline_halts ? ~std::uint64_t{0} : 0;
+    textlib_lines lines;
+    lines.count = 0;
+    textlib_line_chunk k = *chunk;
+    // The line being scanned: where it starts, its words so far and the newlines among them.
+    const char *start = p, *words_end = p;
+    std::uint64_t words_column = column;
+    offsets newlines = 0;
+    const auto line_newlines = [&start, &words_end, &newlines](std::uint64_t(&to)[2]) {
+        const auto words = static_cast<std::size_t>(words_end - start);
+        const offsets kept =
+            words < TEXTLIB_LINE_NEWLINE_WINDOW ? newlines & ((offsets{1} << words) - 1) : newlines;
+        to[0] = static_cast<std::uint64_t>(kept);
+        to[1] = static_cast<std::uint64_t>(kept >> 64);
+    };
+    bool passed = false;
+    const char *c = p;
+    while (c < end) {
+        if (k.at == nullptr || c < k.at || c >= k.at + k.usable) {
+            k = look_line<level>(c, end);
+            if (k.usable == 0) break;
+        }
+        const auto from = static_cast<unsigned>(c - k.at);
+        const std::uint64_t window = textlib_below(k.usable) & ~textlib_below(from);
+        const std::uint64_t halts = (k.halts | (k.newlines & halt_newlines)) & window;
+        const unsigned to = halts != 0 ? textlib_lowest(halts) : k.usable;
+        const std::uint64_t passing = window & textlib_below(to);
+        const std::uint64_t runes = k.starts & passing;
+        const auto n = static_cast<std::uint64_t>(level::popcount(runes));
+        // Up to the rune past the limit when it is here: a separator there ends the line's last
+        // word.
+        const bool at_limit = n > limit - column;
+        const unsigned over = at_limit ? select_bit<level>(runes, limit - column) : to;
+        const std::uint64_t separators = k.separators & passing & textlib_below(over + 1);
+        if (separators != 0) {
+            const unsigned last = textlib_highest(separators);
+            words_end = k.at + last;
+            words_column =
+                column + static_cast<std::uint64_t>(level::popcount(runes & textlib_below(last)));
+        }
+        const auto offset = static_cast<std::size_t>(c - start);
+        if (offset < TEXTLIB_LINE_NEWLINE_WINDOW)
+            newlines |= offsets{(k.newlines & passing) >> from} << offset;
+        if (at_limit) {
+            if (words_end == start || lines.count == TEXTLIB_LINES_MOST) {
+                column = limit;
+                c = k.at + over;
+                break;
+            }
+            // The separator ends the line, and the next starts after it.
+            std::uint64_t(&ended)[2] = lines.newlines[lines.count];
+            line_newlines(ended);
+            lines.ends[lines.count++] = words_end;
+            passed = passed || passes_newline(start, words_end, ended);
+            start = c = words_end + 1;
+            words_end = start;
+            column = words_column = passed ? 0 : std::min(opening, limit);
+            newlines = 0;
+            continue;
+        }
+        column += n;
+        c = k.at + to;
+        if (to < k.usable) {
+            // At a blank.
+            words_end = c;
+            words_column = column;
+            break;
+        }
+    }
+    *chunk = k;
+    lines.last = {c, column, words_end, words_column, {0, 0}};
+    line_newlines(lines.last.newlines);
+    return lines;
 }
 
 // A level's table of the kernel's operations.
