@@ -79,10 +79,12 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
             static_cast<unsigned char>(*at));
     textlib_line_chunk chunk{};
     const char *from = p;
+    // A line that a break opens at a column short of the limit, or past it.
+    const std::uint64_t opening = between ? limit % 9 : limit + limit % 3;
     for (const char *const scan : {"scan_lines", "second scan_lines"}) {
         const textlib_lines lines =
             textlib_scan_lines(&chunk, from, end, line_column, std::max(limit, line_column),
-                               line_column + limit % 9, (stops & TEXTLIB_HALT_NEWLINE) != 0);
+                               opening, (stops & TEXTLIB_HALT_NEWLINE) != 0);
         add(scan, "count", lines.count);
         for (unsigned i = 0; i < lines.count; i++)
             add(scan, "end,newlines[0],newlines[1]", lines.ends[i] - p, lines.newlines[i][0],
