@@ -12,11 +12,15 @@ namespace {
 
 // Bytes of a word on the line: the indentation first when they open it. Only bytes of the input
 // stay put until the next read and may be borrowed; held and staged ones are soon reused.
+void open_word_line(const fill_state *s, textlib_output *out) {
+    if (!line_open) put_opening(s, out);
+    line_open = true;
+}
+
 void write_word_bytes(fill_state *s, textlib_output *out, const char *bytes, std::size_t n,
                       std::uint64_t columns, bool from_input) {
     if (n == 0) return;
-    if (!line_open) put_opening(s, out);
-    line_open = true;
+    open_word_line(s, out);
     if (from_input)
         textlib_output_span(out, bytes, n);
     else
@@ -94,6 +98,37 @@ void end_paragraph(textlib_output *out, const indentation *ind, bool newline) {
     paragraph = {NO_PARAGRAPH, 0, 0};
 }
 
+// Runes 0 are left out of a word, and every other rune of a stretch takes a column.
+inline std::uint64_t stretch_columns(const textlib_stretch &stretch) {
+    return textlib_bit_count(stretch.starts & ~stretch.zeros);
+}
+
+// A stretch of the word, written where it stands on the line without being staged first.
+void write_word_stretch(fill_state *s, textlib_output *out, const textlib_stretch &stretch) {
+    const std::uint64_t columns = stretch_columns(stretch);
+    // Only runes 0, which write nothing.
+    if (columns == 0) return;
+    open_word_line(s, out);
+    char *const o = textlib_output_room(out, TEXTLIB_STRETCH_ROOM);
+    const char *const written = textlib_reencode_bytes(o, stretch.at, stretch.n, stretch.doubled,
+                                                       stretch.zeros | stretch.dropped);
+    textlib_output_commit(out, static_cast<std::size_t>(written - o));
+    out_column += columns;
+}
+
+// A word read whole in one stretch, placed at once where begin_word and end_word would place it.
+void place_word(fill_state *s, const textlib_stretch &stretch, textlib_output *out) {
+    if (line_open) {
+        if (out_column + 1 + stretch_columns(stretch) > static_cast<std::uint64_t>(line_length)) {
+            put_newline(out);
+        } else {
+            textlib_output_byte(out, ' ');
+            out_column++;
+        }
+    }
+    write_word_stretch(s, out, stretch);
+}
+
 // ---- Runes by the reference's rules ----
 
 constexpr unsigned WORD_HALTS = TEXTLIB_HALT_TAB | TEXTLIB_HALT_NEWLINE | TEXTLIB_HALT_SPACE;
@@ -162,6 +197,8 @@ namespace {
 
 // A rune of the word being read, or any rune by the routine's rules.
 void step_rune(fill_state *s, rune16 r, textlib_output *out) {
+    // Between words, which in text of short words is as usual, a blank is only passed over.
+    if (s->at == fill_at::between_words && textlib_is_blank(r)) return;
     char bytes[U8_MAXBYTES];
     const auto n = static_cast<unsigned>(textlib_encode3(bytes, r));
     // Inside a word, the usual case, a rune is only staged.
@@ -171,15 +208,48 @@ void step_rune(fill_state *s, rune16 r, textlib_output *out) {
         fill_rune(s, r, bytes, n, out);
 }
 
-// Inside a word, runes that need no decoding are staged a stretch at a time, runes 0 left out.
+// Inside a word, runes that need no decoding are staged a stretch at a time, runes 0 left out;
+// once the word has opened its line they go there straight.
 void stage_stretch(fill_state *s, const textlib_stretch &stretch, textlib_output *out) {
+    if (!s->place.holding) {
+        place_staged(s, out);
+        write_word_stretch(s, out, stretch);
+        return;
+    }
     if (STAGED_SIZE - s->staged.length < TEXTLIB_STRETCH_ROOM) place_staged(s, out);
     char *const start = s->staged.bytes;
     const char *const written =
         textlib_reencode_bytes(start + s->staged.length, stretch.at, stretch.n, stretch.doubled,
                                stretch.zeros | stretch.dropped);
     s->staged.length = static_cast<std::size_t>(written - start);
-    s->staged_columns += textlib_bit_count(stretch.starts & ~stretch.zeros);
+    s->staged_columns += stretch_columns(stretch);
+}
+
+// Whether the routine takes the runes ahead a stretch at a time: inside a word, and where a
+// stretch opens one. A line that may begin with a marker goes a rune at a time.
+inline bool takes_stretches(const fill_state *s) {
+    return s->at == fill_at::in_word || s->at == fill_at::between_words ||
+           (s->at == fill_at::line_start && prefixing == prefix_kind::none);
+}
+
+// Whether a rune that starts with byte b ends a word: the byte is then the whole rune.
+inline bool ends_word(char b) {
+    return b == ' ' || b == '\t' || b == '\n';
+}
+
+// Runes that need no decoding, up to before a halt, or where the step stopped: runes of a word.
+// One that begins the word and ends it too, as is usual with short words, is placed whole.
+void take_stretch(fill_state *s, const textlib_step &step, textlib_output *out) {
+    if (s->at != fill_at::in_word) {
+        s->at = fill_at::between_words;
+        if (step.next != step.end && ends_word(*step.next)) {
+            place_word(s, step.stretch, out);
+            return;
+        }
+        begin_word(s, out);
+        s->at = fill_at::in_word;
+    }
+    stage_stretch(s, step.stretch, out);
 }
 
 // The exact step, up to where plain text is ahead or a rune needs bytes still to come; says
@@ -188,11 +258,10 @@ textlib_step_kind fill_runes(fill_state *s, const char **p, const char *end, boo
                              textlib_output *out) {
     textlib_step step = textlib_step_start(*p, end, at_eof);
     for (;;) {
-        const textlib_step_kind kind = s->at == fill_at::in_word
-                                           ? textlib_step_next(&step, WORD_HALTS)
-                                           : textlib_step_next_rune(&step);
+        const textlib_step_kind kind = takes_stretches(s) ? textlib_step_next(&step, WORD_HALTS)
+                                                          : textlib_step_next_rune(&step);
         switch (kind) {
-        case TEXTLIB_STRETCH: stage_stretch(s, step.stretch, out); break;
+        case TEXTLIB_STRETCH: take_stretch(s, step, out); break;
         case TEXTLIB_RUNE: step_rune(s, step.rune, out); break;
         case TEXTLIB_MORE:
         case TEXTLIB_PLAIN: *p = step.next; return kind;
