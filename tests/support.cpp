@@ -105,7 +105,9 @@ std::string generated_text(std::mt19937 &rng, std::size_t length) {
                                                     "\xc2\xa0",
                                                     "\xef\xbf\xbf",
                                                     " \xc0",
-                                                    "\n\xe0"};
+                                                    "\n\xe0",
+                                                    std::string("w\0o\0r\0d\0 \0", 10),
+                                                    "\xfe\x80\xff\xc3\xa9\xe2\x82"};
     // Plain text: what the fast paths pass over whole, between rare pieces above.
     static const std::vector<std::string> plain = {"the ",
                                                    "quick ",
