@@ -238,18 +238,23 @@ inline bool ends_word(char b) {
 }
 
 // Runes that need no decoding, up to before a halt, or where the step stopped: runes of a word.
-// One that begins the word and ends it too, as is usual with short words, is placed whole.
-void take_stretch(fill_state *s, const textlib_step &step, textlib_output *out) {
+// One that begins the word and ends it too, as is usual with short words, is placed whole; one
+// that the chunk's end cut is taken again from its start, so that the next chunk holds it whole.
+void take_stretch(fill_state *s, textlib_step *step, textlib_output *out) {
     if (s->at != fill_at::in_word) {
         s->at = fill_at::between_words;
-        if (step.next != step.end && ends_word(*step.next)) {
-            place_word(s, step.stretch, out);
+        if (step->next != step->end && ends_word(*step->next)) {
+            place_word(s, step->stretch, out);
+            return;
+        }
+        if (textlib_step_cut_stretch(*step)) {
+            textlib_step_retake_stretch(step);
             return;
         }
         begin_word(s, out);
         s->at = fill_at::in_word;
     }
-    stage_stretch(s, step.stretch, out);
+    stage_stretch(s, step->stretch, out);
 }
 
 // The exact step, up to where plain text is ahead or a rune needs bytes still to come; says
@@ -258,10 +263,12 @@ textlib_step_kind fill_runes(fill_state *s, const char **p, const char *end, boo
                              textlib_output *out) {
     textlib_step step = textlib_step_start(*p, end, at_eof);
     for (;;) {
-        const textlib_step_kind kind = takes_stretches(s) ? textlib_step_next(&step, WORD_HALTS)
-                                                          : textlib_step_next_rune(&step);
+        const textlib_step_kind kind = s->at == fill_at::between_words
+                                           ? textlib_step_next_after_blanks(&step, WORD_HALTS)
+                                       : takes_stretches(s) ? textlib_step_next(&step, WORD_HALTS)
+                                                            : textlib_step_next_rune(&step);
         switch (kind) {
-        case TEXTLIB_STRETCH: take_stretch(s, step, out); break;
+        case TEXTLIB_STRETCH: take_stretch(s, &step, out); break;
         case TEXTLIB_RUNE: step_rune(s, step.rune, out); break;
         case TEXTLIB_MORE:
         case TEXTLIB_PLAIN: *p = step.next; return kind;

@@ -181,6 +181,33 @@ inline std::uint64_t textlib_step_halts(const textlib_step &s, unsigned halts) {
     return textlib_step_rune(s);
 }
 
+// textlib_step_next after passing the blanks ahead, spaces and tabs of one byte, in the chunk in
+// hand: between words a tool has nothing to do with them.
+[[gnu::always_inline]] inline textlib_step_kind textlib_step_next_after_blanks(textlib_step *s,
+                                                                               unsigned halts) {
+    textlib_step_kind kind;
+    if (!textlib_step_ready(s, &kind)) return kind;
+    const auto from = static_cast<unsigned>(s->next - s->chunk_at);
+    const std::uint64_t others =
+        s->runes.starts & ~(s->runes.spaces | s->runes.tabs) & ~textlib_below(from);
+    const unsigned other = others != 0 ? textlib_lowest(others) : 64;
+    s->next = s->chunk_at + (other < s->stop ? other : s->stop);
+    return textlib_step_next(s, halts);
+}
+
+// Whether the stretch just yielded was cut by the end of the chunk in hand, with runes still to
+// come, and began after the chunk's start: a chunk taken from where it began holds more of it.
+inline bool textlib_step_cut_stretch(const textlib_step &s) {
+    return s.next == s.chunk_at + s.stop && !s.plain_after && s.next != s.end &&
+           s.stretch.at != s.chunk_at;
+}
+
+// Takes the stretch just yielded back: the step goes on from its start with a chunk of its own.
+inline void textlib_step_retake_stretch(textlib_step *s) {
+    s->next = s->chunk_at = s->stretch.at;
+    s->stop = 0;
+}
+
 // Writes a stretch at w, as the codec writes its runes back, and moves *column by one a rune, to
 // 0 after a newline.
 inline void textlib_write_stretch(textlib_writer *w, const textlib_stretch &stretch,
