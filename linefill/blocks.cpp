@@ -103,30 +103,28 @@ inline std::uint64_t stretch_columns(const textlib_stretch &stretch) {
     return textlib_bit_count(stretch.starts & ~stretch.zeros);
 }
 
-// A stretch of the word, written where it stands on the line without being staged first.
-void write_word_stretch(fill_state *s, textlib_output *out, const textlib_stretch &stretch) {
-    const std::uint64_t columns = stretch_columns(stretch);
-    // Only runes 0, which write nothing.
-    if (columns == 0) return;
+// A stretch of the word, after a space when spaced is set, written where it stands on the line
+// without being staged first: one piece of output.
+void write_word_stretch(fill_state *s, textlib_output *out, const textlib_stretch &stretch,
+                        std::uint64_t columns, bool spaced) {
+    // Runes 0 alone write nothing, and open no line.
+    if (columns == 0 && !spaced) return;
     open_word_line(s, out);
-    char *const o = textlib_output_room(out, TEXTLIB_STRETCH_ROOM);
-    const char *const written = textlib_reencode_bytes(o, stretch.at, stretch.n, stretch.doubled,
-                                                       stretch.zeros | stretch.dropped);
-    textlib_output_commit(out, static_cast<std::size_t>(written - o));
-    out_column += columns;
+    char *const room = textlib_output_room(out, 1 + TEXTLIB_STRETCH_ROOM);
+    room[0] = ' ';
+    const char *const written = textlib_reencode_bytes(
+        room + spaced, stretch.at, stretch.n, stretch.doubled, stretch.zeros | stretch.dropped);
+    textlib_output_commit(out, static_cast<std::size_t>(written - room));
+    out_column += spaced + columns;
 }
 
 // A word read whole in one stretch, placed at once where begin_word and end_word would place it.
 void place_word(fill_state *s, const textlib_stretch &stretch, textlib_output *out) {
-    if (line_open) {
-        if (out_column + 1 + stretch_columns(stretch) > static_cast<std::uint64_t>(line_length)) {
-            put_newline(out);
-        } else {
-            textlib_output_byte(out, ' ');
-            out_column++;
-        }
-    }
-    write_word_stretch(s, out, stretch);
+    const std::uint64_t columns = stretch_columns(stretch);
+    const bool spaced =
+        line_open && out_column + 1 + columns <= static_cast<std::uint64_t>(line_length);
+    if (line_open && !spaced) put_newline(out);
+    write_word_stretch(s, out, stretch, columns, spaced);
 }
 
 // ---- Runes by the reference's rules ----
@@ -213,7 +211,7 @@ void step_rune(fill_state *s, rune16 r, textlib_output *out) {
 void stage_stretch(fill_state *s, const textlib_stretch &stretch, textlib_output *out) {
     if (!s->place.holding) {
         place_staged(s, out);
-        write_word_stretch(s, out, stretch);
+        write_word_stretch(s, out, stretch, stretch_columns(stretch), false);
         return;
     }
     if (STAGED_SIZE - s->staged.length < TEXTLIB_STRETCH_ROOM) place_staged(s, out);
