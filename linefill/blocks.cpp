@@ -235,6 +235,10 @@ inline bool ends_word(char b) {
     return b == ' ' || b == '\t' || b == '\n';
 }
 
+// The longest start of a word that a chunk's end cuts which is taken again: a shorter one most
+// likely ends in the next chunk, while a longer word, as in bytes at random, would not.
+constexpr unsigned RETAKEN_MOST = 32;
+
 // Runes that need no decoding, up to before a halt, or where the step stopped: runes of a word.
 // One that begins the word and ends it too, as is usual with short words, is placed whole; one
 // that the chunk's end cut is taken again from its start, so that the next chunk holds it whole.
@@ -245,7 +249,7 @@ void take_stretch(fill_state *s, textlib_step *step, textlib_output *out) {
             place_word(s, step->stretch, out);
             return;
         }
-        if (textlib_step_cut_stretch(*step)) {
+        if (step->stretch.n < RETAKEN_MOST && textlib_step_cut_stretch(*step)) {
             textlib_step_retake_stretch(step);
             return;
         }
