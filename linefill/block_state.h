@@ -105,6 +105,10 @@ inline void begin_plain_line(textlib_output *out) {
     paragraph = {PLAIN_TEXT, 0, 0};
 }
 
+inline bool is_blank_byte(char b) {
+    return b == ' ' || b == '\t';
+}
+
 inline bool may_begin_word(unsigned char b) {
     return b != 0 && b != ' ' && b != '\t' && b != '\n';
 }
@@ -128,6 +132,12 @@ void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_o
 // a line being copied.
 void mark_rune(fill_state *s, int r, const char *bytes, unsigned n, textlib_output *out);
 void copy_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_output *out);
+
+// With --prefix, a line whose indentation is read, its marker at p and the blanks after it read
+// at once: it joins or opens its marked paragraph, and the first word comes next. Returns that
+// word, or null where the rune-by-rune path decides, nothing read: no marker, a line without
+// words, a first word that is not plain, or bytes still to come.
+const char *start_marked_line(fill_state *s, const char *p, const char *end, textlib_output *out);
 
 // Words from p, the start of a word, placed a whole output line at a time while they are plain
 // text apart by single separators. Returns where it stopped: at a blank, or at a word that the

@@ -304,6 +304,9 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
                 p = q;
                 continue;
             }
+        } else if (s->at == fill_at::line_start && is_blank_byte(*p)) {
+            p = indent_take(&s->indent, p, end);
+            continue;
         } else if ((s->at == fill_at::between_words ||
                     (s->at == fill_at::line_start && prefixing != prefix_kind::string)) &&
                    may_begin_word(b) && plain_word_rune_at(p, end)) {
@@ -311,6 +314,11 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
             // goes a rune at a time.
             if (s->at == fill_at::line_start && prefixing != prefix_kind::none) {
                 if (may_begin_marker(b)) {
+                    const char *const word = start_marked_line(s, p, end, out);
+                    if (word != nullptr) {
+                        p = word;
+                        continue;
+                    }
                     fill_rune(s, b, p, 1, out);
                     p++;
                     continue;

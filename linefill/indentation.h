@@ -43,6 +43,13 @@ inline void indent_add(indentation *ind, int blank) {
     if (ind->count <= FEW_BLANKS) ind->count++;
 }
 
+// The blanks from p, before end, added to the indentation; returns the first byte after them.
+inline const char *indent_take(indentation *ind, const char *p, const char *end) {
+    for (; p < end && (*p == ' ' || *p == '\t'); p++)
+        indent_add(ind, *p);
+    return p;
+}
+
 // Makes *to the same indentation as *from, in storage of its own.
 void indent_copy(indentation *to, const indentation *from);
 

@@ -3,6 +3,7 @@
 #include "block_state.h"
 
 #include <cstring>
+#include <string_view>
 
 paragraph_lead block_lead = {};
 
@@ -111,7 +112,51 @@ bool read_marker(fill_state *s, int r, const char *bytes, unsigned n, textlib_ou
     return false;
 }
 
+// The fixed marker at p, before end, whose next byte is a blank: its code, or NO_PARAGRAPH.
+int fixed_marker_at(const char *p, const char *end) {
+    for (int i = 0; i < FIXED_MARKER_COUNT; i++) {
+        const std::string_view marker = FIXED_MARKERS[i];
+        if (static_cast<std::size_t>(end - p) > marker.size() &&
+            marker == std::string_view(p, marker.size()) && is_blank_byte(p[marker.size()]))
+            return FIRST_FIXED_MARKER + i;
+    }
+    return NO_PARAGRAPH;
+}
+
+// The marker at p and the blanks after it, into s->mark as mark_rune takes them; returns the
+// first byte after them, or null where there is no marker.
+const char *read_marker_at(fill_state *s, const char *p, const char *end) {
+    marker_scan *const m = &s->mark;
+    m->code = *p == '>' ? QUOTE_MARKER : fixed_marker_at(p, end);
+    if (m->code == NO_PARAGRAPH) return nullptr;
+    m->level = 0;
+    m->column = s->indent.width;
+    const char *q = p;
+    if (m->code != QUOTE_MARKER) {
+        const std::size_t n = std::strlen(FIXED_MARKERS[m->code - FIRST_FIXED_MARKER]);
+        for (; q < p + n; q++)
+            m->column += textlib_columns_of(static_cast<unsigned char>(*q));
+    }
+    for (; q < end && (is_blank_byte(*q) || (m->code == QUOTE_MARKER && *q == '>')); q++) {
+        m->level += *q == '>';
+        m->column =
+            *q == '>' ? m->column + textlib_columns_of('>') : textlib_after_blank(*q, m->column);
+    }
+    m->bytes.length = 0;
+    byte_buffer_append(&m->bytes, p, static_cast<std::size_t>(q - p));
+    return q;
+}
+
 } // namespace
+
+const char *start_marked_line(fill_state *s, const char *p, const char *end, textlib_output *out) {
+    if (prefixing != prefix_kind::markers) return nullptr;
+    const char *const first = read_marker_at(s, p, end);
+    if (first == nullptr || !plain_word_rune_at(first, end)) return nullptr;
+    marked_line(s, out);
+    s->at = fill_at::between_words;
+    return first;
+}
 
 void mark_rune(fill_state *s, int r, const char *bytes, unsigned n, textlib_output *out) {
     marker_scan *const m = &s->mark;

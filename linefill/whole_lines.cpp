@@ -46,10 +46,6 @@ bool put_joined(textlib_output *out, bool spaced, const char *p, const char *wor
     return joined;
 }
 
-inline bool is_blank_byte(const char *q, const char *end) {
-    return q < end && (*q == ' ' || *q == '\t');
-}
-
 // The words from p up to words_end, after a space on the open line or the opening of a new one;
 // when ended is set, the line ends after them. Returns whether a newline was among them: the
 // words after it are on an input line without indentation.
@@ -70,19 +66,16 @@ const char *next_plain_word(fill_state *s, const textlib_line &line, const char 
     const char *const q = line.q;
     if (q < end && *q == '\n') {
         // The next input line: blanks before a word are its indentation, and the paragraph goes
-        // on. Blanks before anything else are for the rune-by-rune path.
-        const char *word = q + 1;
-        while (is_blank_byte(word, end))
-            word++;
-        if (!plain_word_rune_at(word, end) || !line_goes_on(*word)) return nullptr;
+        // on; with --prefix, a marker there goes on with its paragraph or opens the next. Blanks
+        // before anything else are for the rune-by-rune path.
         indent_clear(&s->indent);
-        for (const char *blank = q + 1; blank < word; blank++)
-            indent_add(&s->indent, *blank);
-        return word;
+        const char *const word = indent_take(&s->indent, q + 1, end);
+        if (!plain_word_rune_at(word, end)) return nullptr;
+        return line_goes_on(*word) ? word : start_marked_line(s, word, end, out);
     }
     // A blank that the scan stopped at may begin a run of them, and a rune that is not plain
     // needs a closer look.
-    if (is_blank_byte(q, end) || !plain_word_rune_at(q, end)) return nullptr;
+    if ((q < end && is_blank_byte(*q)) || !plain_word_rune_at(q, end)) return nullptr;
     // The scan stopped at the line's limit: the word it stopped in opens the next line.
     put_newline(out);
     return line.words_end + 1;

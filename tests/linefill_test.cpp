@@ -22,10 +22,10 @@ input_list split_randomly(std::mt19937 &rng, std::string_view text) {
 std::string marked_text(std::mt19937 &rng) {
     static const char *const indents[] = {"", "", " ", "  ", "\t", " \t"};
     static const char *const starts[] = {
-        "",    "> ",  ">",         "> >\t",    ">>",        "// ",       "//",   "/",
-        "///", "# ",  "#x",        "--",       "-- ",       "--x",       "; ",   ";;",
-        ";;;", "% ",  "! ",        "*",        "*/",        "\t* ",      "XY",   "XY ",
-        "X",   "XYZ", "\xc3\xa9>", "\xc3\xa9", "\xc0\xbe ", "#\xc0\x80", ">  > "};
+        "",    "> ",  ">",         "> >\t",    ">>",        "// ",       "//",    "/",
+        "///", "# ",  "#x",        "--",       "-- ",       "--x",       "; ",    ";;",
+        ";;;", "% ",  "! ",        "*",        "*/",        "\t* ",      "XY",    "XY ",
+        "X",   "XYZ", "\xc3\xa9>", "\xc3\xa9", "\xc0\xbe ", "#\xc0\x80", ">  > ", ";; \t"};
     std::string text;
     const char *indent = "", *start = "";
     for (auto lines = 1 + rng() % 10; lines > 0; lines--) {
