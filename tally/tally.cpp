@@ -5,10 +5,8 @@
 #include "scan.h"
 
 #include <cinttypes>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,37 +109,6 @@ void print_counts(std::uint64_t lines, std::uint64_t words, std::uint64_t runes,
 
 namespace {
 
-// The window of a file being counted through a mapping, for the handler of SIGBUS.
-char *volatile window_at = nullptr;
-volatile std::size_t window_size = 0;
-volatile sig_atomic_t window_cut = 0;
-std::size_t page_size = 0;
-
-// A file that shrinks under its mapping faults past its new end. The rest of the window then
-// reads as zeros and the count is refused; a fault anywhere else is left to end the program.
-void on_bus_error(int, siginfo_t *info, void *) {
-    char *const at = static_cast<char *>(info->si_addr);
-    char *const window = window_at;
-    if (window == nullptr || at < window || at >= window + window_size) {
-        signal(SIGBUS, SIG_DFL);
-        return;
-    }
-    char *const page = window + static_cast<std::size_t>(at - window) / page_size * page_size;
-    mmap(page, static_cast<std::size_t>(window + window_size - page), PROT_READ,
-         MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
-    window_cut = 1;
-}
-
-void catch_bus_errors() {
-    if (page_size != 0) return;
-    page_size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    struct sigaction action {};
-    action.sa_sigaction = on_bus_error;
-    action.sa_flags = SA_SIGINFO;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGBUS, &action, nullptr);
-}
-
 // The bytes from the read position to the end of a file whose size tells them, or -1: a regular
 // file with blocks of its own. Files under /proc show a size of 0 and those under /sys 4096,
 // whatever they hold, and neither has blocks.
@@ -154,77 +121,19 @@ off_t trusted_bytes_left(int fd) {
     return at < st.st_size ? st.st_size - at : 0;
 }
 
-// Counts a mapped window a step at a time, asking for the next step's bytes while it counts
-// this one: the file's pages lie anywhere in memory, and a CPU's own prefetching stops at the
-// end of each page, so without this the count waits on memory at every page.
-const char *tally_window(const char *p, const char *end, bool at_end, unsigned selection,
-                         textlib_counts *c, bool *between_words) {
-    constexpr std::size_t STEP = 32 * 1024;
-    while (p < end) {
-        const char *const step_end = static_cast<std::size_t>(end - p) > STEP ? p + STEP : end;
-        const char *const ahead_end =
-            static_cast<std::size_t>(end - step_end) > STEP ? step_end + STEP : end;
-        for (const char *ahead = step_end; ahead < ahead_end; ahead += 64)
-            __builtin_prefetch(ahead);
-        const char *const counted =
-            textlib_tally(p, step_end, at_end && step_end == end, selection, c, between_words);
-        // Short of a sequence that the step's end cuts: the next step completes it.
-        if (counted == p) break;
-        p = counted;
-    }
-    return p;
-}
-
 } // namespace
-
-bool tally_mapped(const char *name, int fd, off_t size, unsigned selection, std::size_t window,
-                  tally_counts *counts) {
-    catch_bus_errors();
-    const off_t from = lseek(fd, 0, SEEK_CUR), end = from + size;
-    const auto page = static_cast<off_t>(page_size);
-    textlib_counts c{};
-    bool between_words = true;
-    for (off_t at = from; at < end;) {
-        // Each window starts at the page that holds the first byte not yet counted.
-        const off_t base = at / page * page;
-        const auto length = static_cast<std::size_t>(
-            end - base < static_cast<off_t>(window) ? end - base : static_cast<off_t>(window));
-        void *const mapped = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, base);
-        if (mapped == MAP_FAILED) {
-            if (at == from) return false;
-            diag_fatal("unable to read %s", name);
-        }
-        window_at = static_cast<char *>(mapped);
-        window_size = length;
-        const char *const p = window_at + (at - base);
-        const char *const q =
-            tally_window(p, window_at + length, base + static_cast<off_t>(length) == end, selection,
-                         &c, &between_words);
-        window_at = nullptr;
-        munmap(mapped, length);
-        if (window_cut != 0) diag_fatal("unable to read %s", name);
-        at += q - p;
-    }
-    // As if the bytes had been read.
-    lseek(fd, end, SEEK_SET);
-    *counts = counted(c, static_cast<std::uint64_t>(size));
-    return true;
-}
 
 void tally_file(const char *name) {
     static textlib_input in;
     FILE *const stream = input_open(name);
     const int fd = fileno(stream);
     const unsigned selection = tally_selection();
-    const off_t left = trusted_bytes_left(fd);
+    const off_t left = selection == TALLY_BYTES ? trusted_bytes_left(fd) : -1;
     tally_counts c{};
-    if (left >= 0 && selection == TALLY_BYTES) {
+    if (left >= 0) {
         // Known from the size; the position moves to the end as a read would move it.
         lseek(fd, left, SEEK_CUR);
         c.bytes = static_cast<std::uint64_t>(left);
-        input_close(stream, name);
-    } else if (left >= TALLY_MAP_FROM && (selection & ~TALLY_BYTES) != 0 &&
-               tally_mapped(name, fd, left, selection, TALLY_WINDOW, &c)) {
         input_close(stream, name);
     } else {
         textlib_input_start(&in, stream, nullptr);

@@ -55,15 +55,4 @@ unsigned tally_selection();
 // the rest.
 tally_counts tally_blocks(textlib_input *in, unsigned selection);
 
-// Regular files of at least TALLY_MAP_FROM bytes are counted through a mapping, TALLY_WINDOW
-// bytes at a time, which saves the copy of a read; smaller ones are read, where a mapping costs
-// more than it saves.
-constexpr off_t TALLY_MAP_FROM = 256 * 1024;
-constexpr std::size_t TALLY_WINDOW = 16 * 1024 * 1024;
-// The same counts of the size bytes of fd from its read position, which then moves past them;
-// false, with nothing counted, when the file cannot be mapped. A file that shrinks while it is
-// counted ends the program with "unable to read" and name.
-bool tally_mapped(const char *name, int fd, off_t size, unsigned selection, std::size_t window,
-                  tally_counts *counts);
-
 #endif

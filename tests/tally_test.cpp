@@ -91,53 +91,6 @@ TEST(Tally, KeepsItsRulesOnGeneratedTextForEverySelection) {
     }
 }
 
-// The counts of a file through a mapping, two pages at a time or (for an odd `from`) a window
-// that a count takes in several steps, from byte `from` on.
-tally_counts mapped_counts(const std::string &text, std::size_t from, unsigned selection) {
-    const std::string path = temp_file(text);
-    const int fd = open(path.c_str(), O_RDONLY);
-    lseek(fd, static_cast<off_t>(from), SEEK_SET);
-    tally_counts c{};
-    const auto window = (from % 2 == 0 ? 2 : 40) * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    EXPECT_TRUE(tally_mapped(path.c_str(), fd, static_cast<off_t>(text.size() - from), selection,
-                             window, &c));
-    EXPECT_EQ(lseek(fd, 0, SEEK_CUR), static_cast<off_t>(text.size()));
-    close(fd);
-    return c;
-}
-
-TEST(Tally, BlockPathAndMappingAgreeAcrossFullSizedBlocks) {
-    std::mt19937 rng(13);
-    for (int round = 0; round < 4; round++) {
-        const std::string text = generated_text(rng, 2 * TEXTLIB_BLOCK + rng() % 1000);
-        const std::size_t from = rng() % 2500 * 2 + static_cast<std::size_t>(round % 2);
-        const tally_counts expected_from = tally_reference_of(text.substr(from));
-        for (unsigned selection = 1; selection <= EVERY_COUNT; selection++) {
-            ASSERT_EQ(tally_holds(text, TEXTLIB_BLOCK, selection), "");
-            ASSERT_EQ(mapped_counts(text, from, selection), selected(expected_from, selection))
-                << "from " << from << " selection " << selection;
-        }
-    }
-}
-
-// Bytes mapped past the end of the file fault as those of a file that shrank while it was
-// counted: the program ends with a diagnostic instead of the signal.
-TEST(TallyDeathTest, AFileThatShrinksUnderItsMappingIsAFailedRead) {
-    if (UNDER_EMULATOR)
-        GTEST_SKIP() << "the death test runs this program again, which the emulator cannot start";
-    // A forked child would run the parent's exit handlers, which remove the temporary files.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const std::string path = temp_file("one line\n");
-    const auto page = static_cast<off_t>(sysconf(_SC_PAGESIZE));
-    const auto count_past_the_end = [&] {
-        const int fd = open(path.c_str(), O_RDONLY);
-        tally_counts c{};
-        tally_mapped(path.c_str(), fd, 3 * page, TEXTLIB_COUNT_LINES,
-                     static_cast<std::size_t>(4 * page), &c);
-    };
-    EXPECT_EXIT(count_past_the_end(), testing::ExitedWithCode(1), "^unable to read ");
-}
-
 // What print_counts writes to standard output with the given counts selected.
 std::string printed(const std::string &flags, const tally_counts &c, const char *name) {
     show_lines = flags.find('l') != std::string::npos;

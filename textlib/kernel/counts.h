@@ -108,7 +108,9 @@ const char *tally_chunks_for(const char *p, const char *end, bool at_end, textli
     textlib_counts c{};
     std::uint64_t after_separator = words && *between_words ? 1 : 0;
     std::uint64_t carried = 0; // the chunk's first bytes that a rune of the chunk before takes
-    const auto count_chunk = [&](const char *at, const chunk_masks &m, unsigned length) {
+    // Inlined by force: a call for each chunk would hand its masks over through memory.
+    const auto count_chunk = [&](const char *at, const chunk_masks &m, unsigned length)
+        __attribute__((always_inline)) {
         const std::uint64_t bytes = textlib_below(length);
         // Bit 0 for the byte after the chunk, bit 1 for the one after that.
         std::uint64_t next = 0;
