@@ -5,6 +5,7 @@
 
 #include "runes.h"
 #include "scan.h"
+#include "units.h"
 #include "width.h"
 
 #include <cstddef>
@@ -67,6 +68,15 @@ inline std::uint64_t textlib_stop_through(std::uint64_t column) {
 // The columns of r, which is neither tab nor newline: one, or its display width.
 inline std::uint64_t textlib_columns_of(rune16 r) {
     return display_width ? static_cast<std::uint64_t>(textlib_display_width(r)) : 1;
+}
+
+// The columns of the rune r read from its width bytes at p, neither tab nor newline: a four-byte
+// sequence kept whole takes those of its character.
+inline std::uint64_t textlib_unit_columns(rune16 r, const char *p, unsigned width) {
+    if (width < TEXTLIB_UNIT_MAXBYTES) return textlib_columns_of(r);
+    return display_width
+               ? static_cast<std::uint64_t>(textlib_supplementary_width(textlib_char_of_four(p)))
+               : 1;
 }
 
 // The display column after the plain text from p to end, which holds no tab, from column at p:

@@ -8,6 +8,7 @@
 #include "blocks.h"
 #include "runes.h"
 #include "scan.h"
+#include "units.h"
 
 #include <cstdint>
 #include <cstring>
@@ -16,7 +17,8 @@
 constexpr std::size_t TEXTLIB_STRETCH_ROOM = 2 * 64;
 
 // A stretch of runes that need no decoding, n bytes from at: one-byte runes, plain runes and
-// malformed runes of two bytes. Bit i of a mask is for at[i], and only bits below n are set.
+// malformed runes of two bytes, and with keep_bytes four-byte sequences, one rune each. Bit i of a
+// mask is for at[i], and only bits below n are set.
 struct textlib_stretch {
     const char *at;
     unsigned n;
@@ -30,9 +32,11 @@ struct textlib_stretch {
 // What a call of the exact step yields.
 enum textlib_step_kind {
     TEXTLIB_STRETCH, // step.stretch: runes that need no decoding
-    TEXTLIB_RUNE,    // step.rune, its step.width bytes at step.at: one the tool must look at
-    TEXTLIB_MORE,    // the rune at step.next needs bytes still to come
-    TEXTLIB_PLAIN,   // plain text is ahead at step.next, or the bytes have ended there
+    // step.rune, its step.width bytes at step.at: one the tool must look at, with keep_bytes a
+    // four-byte sequence too, as a RUNE_BAD of four bytes
+    TEXTLIB_RUNE,
+    TEXTLIB_MORE,  // the rune at step.next needs bytes still to come
+    TEXTLIB_PLAIN, // plain text is ahead at step.next, or the bytes have ended there
 };
 
 // The step's functions are always inlined: in a tool's loop its state then stays in registers,
@@ -67,15 +71,51 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
     return s;
 }
 
+// With keep_bytes, makes each four-byte sequence among the runes at p one rune: to the kernel its
+// bytes are four malformed runes of one byte, the first of them one of four_leads. A sequence that
+// the runes end in is left for the next chunk, or for more bytes unless at_eof. Returns the
+// sequences' first bytes.
+[[gnu::always_inline]] inline std::uint64_t textlib_join_fours(textlib_runes *runes,
+                                                               std::uint64_t four_leads,
+                                                               const char *p, const char *end,
+                                                               bool at_eof) {
+    std::uint64_t fours = 0;
+    // Rare in any text, random bytes included: a branch on each costs little.
+    for (; four_leads != 0; four_leads &= four_leads - 1) {
+        const unsigned at = textlib_lowest(four_leads);
+        const int four = textlib_four_bytes(p + at, static_cast<std::size_t>(end - p) - at);
+        if (four < 0 || (four == 0 && at_eof)) continue;
+        if (at + TEXTLIB_UNIT_MAXBYTES <= runes->whole) {
+            fours |= std::uint64_t{1} << at;
+            runes->starts &= ~(std::uint64_t{7} << (at + 1));
+            continue;
+        }
+        const std::uint64_t bytes = textlib_below(at);
+        *runes = {runes->starts & bytes,    runes->plain & bytes,
+                  runes->tabs & bytes,      runes->newlines & bytes,
+                  runes->spaces & bytes,    runes->zeros & bytes,
+                  runes->cut_short & bytes, at};
+        break;
+    }
+    return fours;
+}
+
 // Takes in hand the chunk at s->next; when the bytes there cut a sequence short, yields it as a
 // rune, or waits for more bytes.
 [[gnu::always_inline]] inline bool textlib_step_chunk(textlib_step *s, textlib_step_kind *kind) {
-    s->runes = textlib_rune_starts(s->next, s->end);
+    std::uint64_t fours = 0;
+    if (keep_bytes) {
+        const textlib_four_runes found = textlib_rune_starts_fours(s->next, s->end);
+        s->runes = found.runes;
+        fours = textlib_join_fours(&s->runes, found.four_leads, s->next, s->end, s->at_eof);
+    } else {
+        s->runes = textlib_rune_starts(s->next, s->end);
+    }
     const textlib_runes &runes = s->runes;
     if (runes.whole == 0) {
         rune16 r;
         const int width =
-            textlib_take(&r, s->next, static_cast<std::size_t>(s->end - s->next), s->at_eof);
+            textlib_take_unit(&r, s->next, static_cast<std::size_t>(s->end - s->next), s->at_eof);
         if (width == 0) {
             *kind = TEXTLIB_MORE;
         } else {
@@ -109,6 +149,13 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
     s->doubled = (starts & ~s->longer & ~runes.plain) | runes.cut_short;
     s->dropped = runes.cut_short << 1;
     s->decoded = s->longer & ~runes.cut_short & (display_width ? ~std::uint64_t{0} : ~runes.plain);
+    if (keep_bytes) {
+        // Only 00 is not written as read, and four-byte sequences, a column each, go in stretches
+        // unless their characters' display widths are needed.
+        s->doubled = runes.zeros;
+        s->dropped = 0;
+        if (!display_width) s->decoded &= ~fours;
+    }
     // The runes decoded may be blanks; past the stop nothing is known.
     const std::uint64_t last = std::uint64_t{1} << (s->stop - 1);
     s->next_blank = ((runes.tabs | runes.newlines | runes.spaces | s->decoded) >> 1) | last;
@@ -130,7 +177,10 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
     const auto from = static_cast<unsigned>(s->next - s->chunk_at);
     const std::uint64_t after = s->runes.starts >> from >> 1;
     s->width = after != 0 ? textlib_lowest(after) + 1 : s->runes.whole - from;
-    s->rune = textlib_rune_at(s->next, s->width);
+    // A four-byte sequence, kept whole, is RUNE_BAD; the rest of its decoding is the same.
+    const unsigned four = s->width >> 2;
+    const rune16 r = textlib_rune_at(s->next, s->width - four);
+    s->rune = static_cast<rune16>(r ^ ((r ^ RUNE_BAD) & (0u - four)));
     s->at = s->next;
     s->next += s->width;
     return TEXTLIB_RUNE;
@@ -185,8 +235,16 @@ inline std::uint64_t textlib_step_halts(const textlib_step &s, unsigned halts) {
 // 0 after a newline.
 inline void textlib_write_stretch(textlib_writer *w, const textlib_stretch &stretch,
                                   std::uint64_t *column) {
-    w->at = textlib_reencode_bytes(textlib_writer_room(w, TEXTLIB_STRETCH_ROOM), stretch.at,
-                                   stretch.n, stretch.doubled, stretch.dropped);
+    char *const o = textlib_writer_room(w, TEXTLIB_STRETCH_ROOM);
+    // Kept, a stretch is mostly bytes as they stand, and a copy of fixed size writes it; else a
+    // test for that would not be predictable.
+    if (keep_bytes && (stretch.doubled | stretch.dropped) == 0) {
+        std::memcpy(o, stretch.at, 64);
+        w->at = o + stretch.n;
+    } else {
+        w->at =
+            textlib_reencode_bytes(o, stretch.at, stretch.n, stretch.doubled, stretch.dropped);
+    }
     if (stretch.newlines != 0) {
         *column = textlib_bit_count(stretch.starts &
                                     ~textlib_below(textlib_highest(stretch.newlines) + 1));
