@@ -98,15 +98,18 @@ void end_paragraph(textlib_output *out, const indentation *ind, bool newline) {
 
 constexpr unsigned WORD_HALTS = TEXTLIB_HALT_TAB | TEXTLIB_HALT_NEWLINE | TEXTLIB_HALT_SPACE;
 
-// A rune of the word being read, its n bytes at bytes, which has U8_MAXBYTES.
+// A rune of the word being read, its n bytes at bytes, which has TEXTLIB_UNIT_MAXBYTES.
 inline void stage_word_rune(fill_state *s, rune16 r, const char *bytes, unsigned n,
                             textlib_output *out) {
-    // Rune 0 ends a zero-terminated word where it stands, so it never stays in one.
-    if (r == 0) return;
-    if (s->staged.length + U8_MAXBYTES > STAGED_SIZE - U8_MAXBYTES) place_staged(s, out);
-    std::memcpy(s->staged.bytes + s->staged.length, bytes, U8_MAXBYTES);
+    // Rune 0 ends a zero-terminated word where it stands, so it never stays in one; kept bytes
+    // on both sides of it could then join, so with keep_bytes it stays.
+    if (r == 0 && !keep_bytes) return;
+    if (s->staged.length + TEXTLIB_UNIT_MAXBYTES > STAGED_SIZE - TEXTLIB_UNIT_MAXBYTES)
+        place_staged(s, out);
+    std::memcpy(s->staged.bytes + s->staged.length, bytes, TEXTLIB_UNIT_MAXBYTES);
     s->staged.length += n;
-    s->staged_columns += textlib_columns_of(r);
+    // Written as read, a four-byte sequence's bytes tell its columns.
+    s->staged_columns += textlib_unit_columns(r, bytes, n);
 }
 
 } // namespace
@@ -160,10 +163,11 @@ void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_o
 
 namespace {
 
-// A rune of the word being read, or any rune by the routine's rules.
-void step_rune(fill_state *s, rune16 r, textlib_output *out) {
-    char bytes[U8_MAXBYTES];
-    const auto n = static_cast<unsigned>(textlib_encode3(bytes, r));
+// A rune of the word being read, or any rune by the routine's rules; read from its width bytes
+// at p.
+void step_rune(fill_state *s, rune16 r, const char *p, unsigned width, textlib_output *out) {
+    char bytes[TEXTLIB_UNIT_MAXBYTES];
+    const unsigned n = textlib_unit_write(bytes, r, p, width);
     // Inside a word, the usual case, a rune is only staged.
     if (s->at == fill_at::in_word && is_word_rune(r))
         stage_word_rune(s, r, bytes, n, out);
@@ -171,15 +175,17 @@ void step_rune(fill_state *s, rune16 r, textlib_output *out) {
         fill_rune(s, r, bytes, n, out);
 }
 
-// Inside a word, runes that need no decoding are staged a stretch at a time, runes 0 left out.
+// Inside a word, runes that need no decoding are staged a stretch at a time, runes 0 left out
+// but with keep_bytes.
 void stage_stretch(fill_state *s, const textlib_stretch &stretch, textlib_output *out) {
     if (STAGED_SIZE - s->staged.length < TEXTLIB_STRETCH_ROOM) place_staged(s, out);
     char *const start = s->staged.bytes;
+    const std::uint64_t left_out = keep_bytes ? 0 : stretch.zeros;
     const char *const written =
         textlib_reencode_bytes(start + s->staged.length, stretch.at, stretch.n, stretch.doubled,
-                               stretch.zeros | stretch.dropped);
+                               left_out | stretch.dropped);
     s->staged.length = static_cast<std::size_t>(written - start);
-    s->staged_columns += textlib_bit_count(stretch.starts & ~stretch.zeros);
+    s->staged_columns += textlib_bit_count(stretch.starts & ~left_out);
 }
 
 // The exact step, up to where plain text is ahead or a rune needs bytes still to come; says
@@ -193,7 +199,7 @@ textlib_step_kind fill_runes(fill_state *s, const char **p, const char *end, boo
                                            : textlib_step_next_rune(&step);
         switch (kind) {
         case TEXTLIB_STRETCH: stage_stretch(s, step.stretch, out); break;
-        case TEXTLIB_RUNE: step_rune(s, step.rune, out); break;
+        case TEXTLIB_RUNE: step_rune(s, step.rune, step.at, step.width, out); break;
         case TEXTLIB_MORE:
         case TEXTLIB_PLAIN: *p = step.next; return kind;
         }
