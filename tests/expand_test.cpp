@@ -65,6 +65,15 @@ TEST(Expand, TabsBecomeSpacesUpToTheNextStopCountedInRunes) {
         {{}, "a\xe2\x82", "a\xc2\x80"},
         {{}, "\xf0\x9f\x98\x80\t.", "\xc2\x80\xc2\x80\xc2\x80\xc2\x80    ."},
         {{}, "\xc0\xb1\xe0\x81\x81", "1A"},
+        // Kept: a four-byte sequence is one rune, anything else malformed as many as before.
+        {{"--keep-bytes"}, "hi \xf0\x9f\x91\x8b\tx\n", "hi \xf0\x9f\x91\x8b    x\n"},
+        {{"--keep-bytes", "--display-width"}, "hi \xf0\x9f\x91\x8b\tx", "hi \xf0\x9f\x91\x8b   x"},
+        {{"--keep-bytes"},
+         "caf\xe9\t\xf0\x9f\x98\t\xf0\x8f\xbf\xbf\t.",
+         "caf\xe9    \xf0\x9f\x98     \xf0\x8f\xbf\xbf    ."},
+        {{"--keep-bytes"},
+         std::string("\0\xc0\xaf\xe0\x82\x80\xe2\x82", 8),
+         "\xc0\x80/\xe0\x82\x80\xe2\x82"},
     };
     for (const e2e_case &c : cases) {
         const run_result r = run_tool("expand", c.args, c.input);

@@ -236,6 +236,23 @@ TEST(Linefill, MalformedAndOverlongInputIsReadLikeAnyRune) {
          "c\n",
          "abc\n"},
         {{}, "\xc1\x81\xe0\x81\x81\n", "AA\n"},
+        // Kept: a four-byte sequence is one rune, of its display width with --display-width.
+        {{"--keep-bytes", "-l", "5"},
+         "\xf0\x9f\x91\x8b\xf0\x9f\x91\x8b ab \xff\n",
+         "\xf0\x9f\x91\x8b\xf0\x9f\x91\x8b ab\n\xff\n"},
+        {{"--keep-bytes", "--display-width", "-l", "5"},
+         "\xf0\x9f\x91\x8b\xf0\x9f\x91\x8b ab \xff\n",
+         "\xf0\x9f\x91\x8b\xf0\x9f\x91\x8b\nab \xff\n"},
+        // Kept, rune 0 stays in its word, so that the bytes around it do not join into U+2080.
+        {{"--keep-bytes"},
+         std::string("\xe2\0\x82\x80 \0\n", 7),
+         "\xe2\xc0\x80\x82\x80 \xc0\x80\n"},
+        // Kept, a marker is matched by its bytes: a four-byte character's whole, not another
+        // malformed byte.
+        {{"--keep-bytes", "--prefix=\xf0\x9f\x91\x89"},
+         "\xf0\x9f\x91\x89 a\n\xf0\x9f\x91\x89 b\n\xff c\n",
+         "\xf0\x9f\x91\x89 a b\n\xff c\n"},
+        {{"--keep-bytes", "--prefix=\xff"}, "\xff a\n\xff b\n\xfe c\n", "\xff a b\n\xfe c\n"},
         {{"-l", "5"},
          "\xe4\xb8\x80\xe4\xb8\x80 \xe0\xa0\x80\xe0\xa0\x80\xe0\xa0\x80\n",
          "\xe4\xb8\x80\xe4\xb8\x80\n\xe0\xa0\x80\xe0\xa0\x80\xe0\xa0\x80\n"},

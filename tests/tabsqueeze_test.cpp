@@ -154,6 +154,11 @@ TEST(Tabsqueeze, RunsBecomeTheShortestTabsAndSpaces) {
         {{}, "\xc3", "\xc2\x80"},
         {{}, "\xff        x", "\xc2\x80        x"},
         {a, "\xff" + s7 + "x", "\xc2\x80\tx"},
+        // Kept: a four-byte sequence is one rune, of its display width with --display-width.
+        {{"-a", "--keep-bytes"}, "\xff\xf0\x9f\x91\x8b      x", "\xff\xf0\x9f\x91\x8b\tx"},
+        {{"-a", "--keep-bytes", "--display-width"},
+         "\xf0\x9f\x91\x8b" + s7 + "x",
+         "\xf0\x9f\x91\x8b\t x"},
         // Without -a, blanks after the first other rune of a line are copied as they stand.
         {{}, " \t x  \t y", "\t x  \t y"},
         {{}, "a\xc0\x89" + s8 + "b", "a\t" + s8 + "b"},

@@ -72,6 +72,7 @@ enum frame_long_code : int {
     LONG_HELP = 0x100,
     LONG_VERSION,
     LONG_DISPLAY_WIDTH, // expand, tabsqueeze and linefill
+    LONG_KEEP_BYTES,    // expand, tabsqueeze and linefill
     LONG_FILES0_FROM,   // tally
     LONG_TOTAL,         // tally
     LONG_PREFIX,        // linefill

@@ -93,7 +93,8 @@ inline const char *textlib_skip_columns(const char *p, const char *end, unsigned
     return plain;
 }
 
-// The long option of the tools that count columns.
-constexpr frame_long_option TEXTLIB_COLUMN_OPTIONS[] = {{"display-width", LONG_DISPLAY_WIDTH}};
+// The long options of the tools that count columns.
+constexpr frame_long_option TEXTLIB_COLUMN_OPTIONS[] = {{"display-width", LONG_DISPLAY_WIDTH},
+                                                        {"keep-bytes", LONG_KEEP_BYTES}};
 
 #endif
