@@ -177,10 +177,11 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
     const auto from = static_cast<unsigned>(s->next - s->chunk_at);
     const std::uint64_t after = s->runes.starts >> from >> 1;
     s->width = after != 0 ? textlib_lowest(after) + 1 : s->runes.whole - from;
-    // A four-byte sequence, kept whole, is RUNE_BAD; the rest of its decoding is the same.
-    const unsigned four = s->width >> 2;
-    const rune16 r = textlib_rune_at(s->next, s->width - four);
-    s->rune = static_cast<rune16>(r ^ ((r ^ RUNE_BAD) & (0u - four)));
+    // Rare even where they are kept: a four-byte sequence, RUNE_BAD.
+    if (s->width < TEXTLIB_UNIT_MAXBYTES) [[likely]]
+        s->rune = textlib_rune_at(s->next, s->width);
+    else
+        s->rune = RUNE_BAD;
     s->at = s->next;
     s->next += s->width;
     return TEXTLIB_RUNE;

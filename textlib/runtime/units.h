@@ -55,17 +55,14 @@ inline int textlib_take_unit(rune16 *r, const char *p, std::size_t n, bool at_en
 // p: as the codec writes it or, with keep_bytes and r malformed, as those bytes. Returns the bytes
 // written. TEXTLIB_UNIT_MAXBYTES bytes at p may be read.
 inline unsigned textlib_unit_write(char *o, rune16 r, const char *p, unsigned width) {
-    if (!keep_bytes) return static_cast<unsigned>(textlib_encode3(o, r));
-    // Both ways, then a choice without a branch: in text of bytes at random, whether a rune is
-    // malformed is not predictable.
-    char encoded[TEXTLIB_UNIT_MAXBYTES] = {};
-    const auto n = static_cast<unsigned>(textlib_encode3(encoded, r));
+    const auto n = static_cast<unsigned>(textlib_encode3(o, r));
+    if (!keep_bytes) return n;
+    // The bytes as read go over the encoded ones, or where they are not kept to a place of their
+    // own: in text of bytes at random a branch on whether a rune is malformed would not be
+    // predictable.
     const bool kept = r == RUNE_BAD;
-    std::uint32_t as_read, as_encoded;
-    std::memcpy(&as_read, p, sizeof as_read);
-    std::memcpy(&as_encoded, encoded, sizeof as_encoded);
-    const std::uint32_t written = kept ? as_read : as_encoded;
-    std::memcpy(o, &written, sizeof written);
+    char elsewhere[TEXTLIB_UNIT_MAXBYTES];
+    std::memcpy(kept ? o : elsewhere, p, TEXTLIB_UNIT_MAXBYTES);
     return kept ? width : n;
 }
 
