@@ -80,12 +80,13 @@ void expand_rune(textlib_writer *w, rune16 r, const char *p, unsigned width,
 }
 
 // The exact step where text is not plain, up to where plain text is ahead or a rune needs bytes
-// still to come; says which, with *p moved there.
+// still to come; says which, with *p moved there. Made for each value of keep_bytes.
+template <bool keep>
 textlib_step_kind expand_runes(const char **p, const char *end, bool at_eof, std::uint64_t *column,
                                textlib_output *out) {
     textlib_writer w = textlib_writer_start(out);
     std::uint64_t col = *column;
-    textlib_step step = textlib_step_start(*p, end, at_eof);
+    textlib_step step = textlib_step_start(*p, end, at_eof, keep);
     for (;;) {
         const textlib_step_kind kind = textlib_step_next(&step, TEXTLIB_HALT_TAB);
         switch (kind) {
@@ -112,7 +113,10 @@ void expand_blocks(textlib_input *in, textlib_output *out) {
             p = expand_tabs(plain, end, &column, out);
             if (p > plain || p == end) continue;
             // Text that is not plain.
-            if (expand_runes(&p, end, at_eof, &column, out) == TEXTLIB_MORE) break;
+            const textlib_step_kind kind = keep_bytes
+                                               ? expand_runes<true>(&p, end, at_eof, &column, out)
+                                               : expand_runes<false>(&p, end, at_eof, &column, out);
+            if (kind == TEXTLIB_MORE) break;
         }
         return p;
     });

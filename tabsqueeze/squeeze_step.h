@@ -62,13 +62,14 @@ inline void take_rune(textlib_writer *w, rune16 r, const char *p, unsigned width
 }
 
 // The exact step: rune by rune by the reference's rules, up to where plain text is ahead or a rune
-// needs bytes still to come; says which, with *p moved there.
+// needs bytes still to come; says which, with *p moved there. Made for each value of keep_bytes.
+template <bool keep>
 [[gnu::always_inline]] inline textlib_step_kind
 squeeze_runes(const char **p, const char *end, bool at_eof, squeeze_state *s, textlib_output *out) {
     textlib_writer w = textlib_writer_start(out);
     // A copy of the state, which the bytes written cannot alias, so that it stays in registers.
     squeeze_state state = *s;
-    textlib_step step = textlib_step_start(*p, end, at_eof);
+    textlib_step step = textlib_step_start(*p, end, at_eof, keep);
     for (;;) {
         const textlib_step_kind kind = step_next(&step, state);
         switch (kind) {
@@ -82,6 +83,13 @@ squeeze_runes(const char **p, const char *end, bool at_eof, squeeze_state *s, te
             return kind;
         }
     }
+}
+
+// squeeze_runes made for the value keep_bytes has.
+[[gnu::always_inline]] inline textlib_step_kind
+squeeze_step(const char **p, const char *end, bool at_eof, squeeze_state *s, textlib_output *out) {
+    return keep_bytes ? squeeze_runes<true>(p, end, at_eof, s, out)
+                      : squeeze_runes<false>(p, end, at_eof, s, out);
 }
 
 #endif

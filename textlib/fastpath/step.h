@@ -27,6 +27,7 @@ struct textlib_stretch {
     std::uint64_t doubled, dropped;
     std::uint64_t starts; // every rune
     std::uint64_t newlines, zeros;
+    bool as_read; // kept, with nothing to rewrite: the bytes go as they stand
 };
 
 // What a call of the exact step yields.
@@ -48,6 +49,9 @@ struct textlib_step {
     const char *next; // the first byte not yet yielded
     const char *end;
     bool at_eof;
+    // keep_bytes, a constant where the tool's loop is made for one value of it: either way's code
+    // then has its registers to itself.
+    bool keep;
     const char *chunk_at;
     unsigned stop;
     bool plain_after;
@@ -63,11 +67,12 @@ struct textlib_step {
     unsigned width;
 };
 
-inline textlib_step textlib_step_start(const char *p, const char *end, bool at_eof) {
+inline textlib_step textlib_step_start(const char *p, const char *end, bool at_eof, bool keep) {
     textlib_step s{};
     s.next = s.chunk_at = p;
     s.end = end;
     s.at_eof = at_eof;
+    s.keep = keep;
     return s;
 }
 
@@ -104,7 +109,7 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
 // rune, or waits for more bytes.
 [[gnu::always_inline]] inline bool textlib_step_chunk(textlib_step *s, textlib_step_kind *kind) {
     std::uint64_t fours = 0;
-    if (keep_bytes) {
+    if (s->keep) {
         const textlib_four_runes found = textlib_rune_starts_fours(s->next, s->end);
         s->runes = found.runes;
         fours = textlib_join_fours(&s->runes, found.four_leads, s->next, s->end, s->at_eof);
@@ -149,7 +154,7 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
     s->doubled = (starts & ~s->longer & ~runes.plain) | runes.cut_short;
     s->dropped = runes.cut_short << 1;
     s->decoded = s->longer & ~runes.cut_short & (display_width ? ~std::uint64_t{0} : ~runes.plain);
-    if (keep_bytes) {
+    if (s->keep) {
         // Only 00 is not written as read, and four-byte sequences, a column each, go in stretches
         // unless their characters' display widths are needed.
         s->doubled = runes.zeros;
@@ -220,7 +225,8 @@ inline std::uint64_t textlib_step_halts(const textlib_step &s, unsigned halts) {
                   from_here(s->dropped),
                   from_here(s->runes.starts),
                   from_here(s->runes.newlines),
-                  from_here(s->runes.zeros)};
+                  from_here(s->runes.zeros),
+                  s->keep && (from_here(s->doubled) | from_here(s->dropped)) == 0};
     s->next = s->chunk_at + to;
     return TEXTLIB_STRETCH;
 }
@@ -237,9 +243,8 @@ inline std::uint64_t textlib_step_halts(const textlib_step &s, unsigned halts) {
 inline void textlib_write_stretch(textlib_writer *w, const textlib_stretch &stretch,
                                   std::uint64_t *column) {
     char *const o = textlib_writer_room(w, TEXTLIB_STRETCH_ROOM);
-    // Kept, a stretch is mostly bytes as they stand, and a copy of fixed size writes it; else a
-    // test for that would not be predictable.
-    if (keep_bytes && (stretch.doubled | stretch.dropped) == 0) {
+    // Kept, a stretch is mostly bytes as they stand, and a copy of fixed size writes it.
+    if (stretch.as_read) {
         std::memcpy(o, stretch.at, 64);
         w->at = o + stretch.n;
     } else {
