@@ -14,7 +14,8 @@ TEST(Expand, KeepsItsRulesOnGeneratedText) {
     for (int round = 0; round < 700; round++) {
         const bool chunks = round % 7 >= 4;
         const std::string text = generated_text(rng, chunks ? 200 + rng() % 3000 : rng() % 300);
-        const run_settings s{chunks ? widths[rng() % 7] : generated_tabs(rng), round % 3 == 0};
+        run_settings s{chunks ? widths[rng() % 7] : generated_tabs(rng), round % 3 == 0};
+        s.keep_bytes = round % 4 >= 2;
         const std::size_t block = !chunks          ? 1 + rng() % 20
                                   : round % 2 == 0 ? TEXTLIB_BLOCK
                                                    : 129 + rng() % 600;

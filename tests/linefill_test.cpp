@@ -68,14 +68,15 @@ TEST(Linefill, KeepsItsRulesOnGeneratedText) {
                                                             : generated_text(rng, rng() % 400);
         const input_list inputs = round % 2 == 0 ? input_list{text} : split_randomly(rng, text);
         const char *const prefixes[] = {"", "XY", "\xc3\xa9>", "> "};
-        const run_settings s{generated_tabs(rng),
-                             round % 4 == 0,
-                             false,
-                             round % 5 == 0 ? 1 + static_cast<int>(rng() % 40) : lengths[rng() % 8],
-                             prefixed,
-                             prefixes[rng() % 4]};
+        run_settings s{generated_tabs(rng),
+                       round % 4 == 0,
+                       false,
+                       round % 5 == 0 ? 1 + static_cast<int>(rng() % 40) : lengths[rng() % 8],
+                       prefixed,
+                       prefixes[rng() % 4]};
+        s.keep_bytes = round % 7 >= 4;
         const std::size_t block = round % 3 == 1 ? TEXTLIB_BLOCK : 1 + rng() % 20;
-        refilled_unchanged += !prefixed && !has_word_of_rune_0_only(inputs);
+        refilled_unchanged += !prefixed && (s.keep_bytes || !has_word_of_rune_0_only(inputs));
         ASSERT_EQ(linefill_holds(inputs, s, block), "") << testing::PrintToString(inputs);
     }
     EXPECT_GT(refilled_unchanged, 1000);

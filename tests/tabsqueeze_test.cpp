@@ -78,7 +78,8 @@ TEST(Tabsqueeze, KeepsItsRulesOnGeneratedText) {
         const std::string text = lines            ? indented_text(rng, 500 + rng() % 8000)
                                  : round % 2 == 0 ? blank_heavy_text(rng, rng() % 300)
                                                   : generated_text(rng, rng() % 300);
-        const run_settings s{generated_tabs(rng), round % 3 == 0, rng() % 2 == 0};
+        run_settings s{generated_tabs(rng), round % 3 == 0, rng() % 2 == 0};
+        s.keep_bytes = round % 4 >= 2;
         const std::size_t block = lines ? blocks[rng() % 5] : 1 + rng() % 64;
         squeezed_rounds += must_squeeze(text, s);
         ASSERT_EQ(tabsqueeze_holds(text, s, block), "") << testing::PrintToString(text);
