@@ -98,18 +98,19 @@ void end_paragraph(textlib_output *out, const indentation *ind, bool newline) {
 
 constexpr unsigned WORD_HALTS = TEXTLIB_HALT_TAB | TEXTLIB_HALT_NEWLINE | TEXTLIB_HALT_SPACE;
 
-// A rune of the word being read, its n bytes at bytes, which has TEXTLIB_UNIT_MAXBYTES.
-inline void stage_word_rune(fill_state *s, rune16 r, const char *bytes, unsigned n,
+// A rune of the word being read, its n bytes at bytes, which has TEXTLIB_UNIT_MAXBYTES; keep is
+// keep_bytes.
+inline void stage_word_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, bool keep,
                             textlib_output *out) {
     // Rune 0 ends a zero-terminated word where it stands, so it never stays in one; kept bytes
     // on both sides of it could then join, so with keep_bytes it stays.
-    if (r == 0 && !keep_bytes) return;
+    if (r == 0 && !keep) return;
     if (s->staged.length + TEXTLIB_UNIT_MAXBYTES > STAGED_SIZE - TEXTLIB_UNIT_MAXBYTES)
         place_staged(s, out);
     std::memcpy(s->staged.bytes + s->staged.length, bytes, TEXTLIB_UNIT_MAXBYTES);
     s->staged.length += n;
     // Written as read, a four-byte sequence's bytes tell its columns.
-    s->staged_columns += textlib_unit_columns(r, bytes, n);
+    s->staged_columns += keep ? textlib_unit_columns(r, bytes, n) : textlib_columns_of(r);
 }
 
 } // namespace
@@ -122,7 +123,7 @@ void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_o
     }
     if (s->at == fill_at::in_word) {
         if (is_word_rune(r)) {
-            stage_word_rune(s, r, bytes, n, out);
+            stage_word_rune(s, r, bytes, n, keep_bytes, out);
             return;
         }
         end_word(s, out);
@@ -165,22 +166,25 @@ namespace {
 
 // A rune of the word being read, or any rune by the routine's rules; read from its width bytes
 // at p.
+template <bool keep>
 void step_rune(fill_state *s, rune16 r, const char *p, unsigned width, textlib_output *out) {
     char bytes[TEXTLIB_UNIT_MAXBYTES];
-    const unsigned n = textlib_unit_write(bytes, r, p, width);
+    const unsigned n = keep ? textlib_unit_write(bytes, r, p, width)
+                            : static_cast<unsigned>(textlib_encode3(bytes, r));
     // Inside a word, the usual case, a rune is only staged.
     if (s->at == fill_at::in_word && is_word_rune(r))
-        stage_word_rune(s, r, bytes, n, out);
+        stage_word_rune(s, r, bytes, n, keep, out);
     else
         fill_rune(s, r, bytes, n, out);
 }
 
 // Inside a word, runes that need no decoding are staged a stretch at a time, runes 0 left out
 // but with keep_bytes.
+template <bool keep>
 void stage_stretch(fill_state *s, const textlib_stretch &stretch, textlib_output *out) {
     if (STAGED_SIZE - s->staged.length < TEXTLIB_STRETCH_ROOM) place_staged(s, out);
     char *const o = s->staged.bytes + s->staged.length;
-    const std::uint64_t left_out = keep_bytes ? 0 : stretch.zeros;
+    const std::uint64_t left_out = keep ? 0 : stretch.zeros;
     if (stretch.as_read) {
         // Kept bytes with no 00 among them, a copy of fixed size.
         std::memcpy(o, stretch.at, 64);
@@ -194,18 +198,19 @@ void stage_stretch(fill_state *s, const textlib_stretch &stretch, textlib_output
 }
 
 // The exact step, up to where plain text is ahead or a rune needs bytes still to come; says
-// which, with *p moved there.
-textlib_step_kind fill_runes(fill_state *s, const char **p, const char *end, bool at_eof,
-                             textlib_output *out) {
-    // Made for one value of keep_bytes, this loop measured slower with --keep-bytes, not faster.
-    textlib_step step = textlib_step_start(*p, end, at_eof, keep_bytes);
+// which, with *p moved there. Made for each value of keep_bytes, and kept out of the block
+// routine: inlined there, either loop measured slower.
+template <bool keep>
+[[gnu::noinline]] textlib_step_kind fill_runes(fill_state *s, const char **p, const char *end,
+                                               bool at_eof, textlib_output *out) {
+    textlib_step step = textlib_step_start(*p, end, at_eof, keep);
     for (;;) {
         const textlib_step_kind kind = s->at == fill_at::in_word
                                            ? textlib_step_next(&step, WORD_HALTS)
                                            : textlib_step_next_rune(&step);
         switch (kind) {
-        case TEXTLIB_STRETCH: stage_stretch(s, step.stretch, out); break;
-        case TEXTLIB_RUNE: step_rune(s, step.rune, step.at, step.width, out); break;
+        case TEXTLIB_STRETCH: stage_stretch<keep>(s, step.stretch, out); break;
+        case TEXTLIB_RUNE: step_rune<keep>(s, step.rune, step.at, step.width, out); break;
         case TEXTLIB_MORE:
         case TEXTLIB_PLAIN: *p = step.next; return kind;
         }
@@ -267,7 +272,9 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
             p++;
             continue;
         }
-        if (fill_runes(s, &p, end, at_eof, out) == TEXTLIB_MORE) break;
+        const textlib_step_kind kind = keep_bytes ? fill_runes<true>(s, &p, end, at_eof, out)
+                                                  : fill_runes<false>(s, &p, end, at_eof, out);
+        if (kind == TEXTLIB_MORE) break;
     }
     return p;
 }

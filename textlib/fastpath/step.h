@@ -85,7 +85,7 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
                                                                const char *p, const char *end,
                                                                bool at_eof) {
     std::uint64_t fours = 0;
-    // Rare in any text, random bytes included: a branch on each costs little.
+    // A branch on each costs little, for they are few.
     for (; four_leads != 0; four_leads &= four_leads - 1) {
         const unsigned at = textlib_lowest(four_leads);
         const int four = textlib_four_bytes(p + at, static_cast<std::size_t>(end - p) - at);
@@ -110,9 +110,11 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
 [[gnu::always_inline]] inline bool textlib_step_chunk(textlib_step *s, textlib_step_kind *kind) {
     std::uint64_t fours = 0;
     if (s->keep) {
-        const textlib_four_runes found = textlib_rune_starts_fours(s->next, s->end);
-        s->runes = found.runes;
-        fours = textlib_join_fours(&s->runes, found.four_leads, s->next, s->end, s->at_eof);
+        std::uint64_t four_leads;
+        s->runes = textlib_rune_starts_fours(s->next, s->end, &four_leads);
+        // Rare in any text, random bytes included.
+        if (four_leads != 0) [[unlikely]]
+            fours = textlib_join_fours(&s->runes, four_leads, s->next, s->end, s->at_eof);
     } else {
         s->runes = textlib_rune_starts(s->next, s->end);
     }
@@ -159,7 +161,8 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
         // unless their characters' display widths are needed.
         s->doubled = runes.zeros;
         s->dropped = 0;
-        if (!display_width) s->decoded &= ~fours;
+        if (fours != 0 && !display_width) [[unlikely]]
+            s->decoded &= ~fours;
     }
     // The runes decoded may be blanks; past the stop nothing is known.
     const std::uint64_t last = std::uint64_t{1} << (s->stop - 1);
@@ -182,8 +185,9 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
     const auto from = static_cast<unsigned>(s->next - s->chunk_at);
     const std::uint64_t after = s->runes.starts >> from >> 1;
     s->width = after != 0 ? textlib_lowest(after) + 1 : s->runes.whole - from;
-    // Rare even where they are kept: a four-byte sequence, RUNE_BAD.
-    if (s->width < TEXTLIB_UNIT_MAXBYTES) [[likely]]
+    // Rare even where they are kept: a four-byte sequence, RUNE_BAD. Only where they are kept
+    // is the width tested, so that a loop made without keep_bytes has no test at all.
+    if (!s->keep || s->width < TEXTLIB_UNIT_MAXBYTES) [[likely]]
         s->rune = textlib_rune_at(s->next, s->width);
     else
         s->rune = RUNE_BAD;
@@ -219,14 +223,11 @@ inline std::uint64_t textlib_step_halts(const textlib_step &s, unsigned halts) {
     if (to == from) return textlib_step_rune(s);
     const std::uint64_t bytes = textlib_below(to - from);
     const auto from_here = [from, bytes](std::uint64_t mask) { return (mask >> from) & bytes; };
-    s->stretch = {s->next,
-                  to - from,
-                  from_here(s->doubled),
-                  from_here(s->dropped),
-                  from_here(s->runes.starts),
-                  from_here(s->runes.newlines),
+    s->stretch = {s->next, to - from, from_here(s->doubled), from_here(s->dropped),
+                  from_here(s->runes.starts), from_here(s->runes.newlines),
                   from_here(s->runes.zeros),
-                  s->keep && (from_here(s->doubled) | from_here(s->dropped)) == 0};
+                  // Kept, nothing is dropped.
+                  s->keep && from_here(s->doubled) == 0};
     s->next = s->chunk_at + to;
     return TEXTLIB_STRETCH;
 }
@@ -248,8 +249,7 @@ inline void textlib_write_stretch(textlib_writer *w, const textlib_stretch &stre
         std::memcpy(o, stretch.at, 64);
         w->at = o + stretch.n;
     } else {
-        w->at =
-            textlib_reencode_bytes(o, stretch.at, stretch.n, stretch.doubled, stretch.dropped);
+        w->at = textlib_reencode_bytes(o, stretch.at, stretch.n, stretch.doubled, stretch.dropped);
     }
     if (stretch.newlines != 0) {
         *column = textlib_bit_count(stretch.starts &

@@ -31,7 +31,7 @@ const char *skip_chunks(const char *p, const char *end, unsigned halts, std::uin
 // lead before it, or a three-byte lead and a continuation byte before it, take it along. The
 // four_leads only with fours, which costs the rest nothing.
 template <typename level, bool fours>
-textlib_four_runes runes_of_chunk(const char *p, const char *end) {
+textlib_runes runes_of_chunk(const char *p, const char *end, std::uint64_t *four_leads) {
     unsigned length;
     const chunk_masks m = classify_at<level, fours>(p, end, &length);
     const std::uint64_t lead = m.lead & ~m.never, lead3 = m.lead3 & ~m.never;
@@ -42,13 +42,13 @@ textlib_four_runes runes_of_chunk(const char *p, const char *end) {
     const std::uint64_t cont1 = m.cont >> 1, cont2 = m.cont >> 2;
     const std::uint64_t whole_lead = ((lead & ~lead3) & cont1) | (lead3 & cont1 & cont2);
     const std::uint64_t plain = starts & ~m.refused & ((~m.cont & ~m.lead) | whole_lead);
-    std::uint64_t four_leads = 0;
+    std::uint64_t leads = 0;
     if constexpr (fours) {
         // Continuation bytes after F0-F4, or the end of what was looked at, three ahead.
         const std::uint64_t cont_or_end = m.cont | (~std::uint64_t{0} << (length - 1) << 1);
-        four_leads = m.four_leads & ((cont_or_end >> 1) | std::uint64_t{1} << 63) &
-                     ((cont_or_end >> 2) | std::uint64_t{3} << 62) &
-                     ((cont_or_end >> 3) | std::uint64_t{7} << 61);
+        leads = m.four_leads & ((cont_or_end >> 1) | std::uint64_t{1} << 63) &
+                ((cont_or_end >> 2) | std::uint64_t{3} << 62) &
+                ((cont_or_end >> 3) | std::uint64_t{7} << 61);
     }
     // A sequence whose bytes may go on past the length is left for the next look.
     unsigned whole = length;
@@ -58,18 +58,24 @@ textlib_four_runes runes_of_chunk(const char *p, const char *end) {
     else if (length >= 2 && (lead3 & (last >> 1)) != 0 && (m.cont & last) != 0)
         whole = length - 2;
     const std::uint64_t bytes = textlib_below(whole);
-    return {{starts & bytes, plain & bytes, m.tab & bytes, m.newline & bytes, m.space & bytes,
-             m.zero & bytes, lead3 & cont1 & ~cont2 & bytes, whole},
-            four_leads & bytes};
+    if constexpr (fours) *four_leads = leads & bytes;
+    return {starts & bytes,
+            plain & bytes,
+            m.tab & bytes,
+            m.newline & bytes,
+            m.space & bytes,
+            m.zero & bytes,
+            lead3 & cont1 & ~cont2 & bytes,
+            whole};
 }
 
 template <typename level> textlib_runes rune_starts_chunks(const char *p, const char *end) {
-    return runes_of_chunk<level, false>(p, end).runes;
+    return runes_of_chunk<level, false>(p, end, nullptr);
 }
 
 template <typename level>
-textlib_four_runes rune_starts_fours_chunks(const char *p, const char *end) {
-    return runes_of_chunk<level, true>(p, end);
+textlib_runes rune_starts_fours_chunks(const char *p, const char *end, std::uint64_t *four_leads) {
+    return runes_of_chunk<level, true>(p, end, four_leads);
 }
 
 template <typename level> textlib_view look_chunks(const char *p, const char *end) {

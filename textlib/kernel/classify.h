@@ -64,7 +64,10 @@ template <typename level, bool fours = false> inline chunk_masks classify(const 
         const auto is = [&c](int byte) { return level::mask(level::equal(c, byte)); };
         refuse(&m, is(0x00), is(0xC0), is(0xC1), is(0xC2), is(0xE0), is(0x80),
                level::mask(level::signed_below(c, 0xA0)), level::mask(level::at_least(c, 0xF0)));
-        if constexpr (fours) m.four_leads = level::mask(level::within(c, 0xF0, 0xF4));
+        // Only where some byte is F0 or above, so that other text pays a test, not a compare.
+        if constexpr (fours) {
+            if (m.never != 0) m.four_leads = level::mask(level::within(c, 0xF0, 0xF4));
+        }
     }
     return m;
 }
