@@ -90,7 +90,7 @@ textlib_step_kind expand_runes(const char **p, const char *end, bool at_eof, std
     for (;;) {
         const textlib_step_kind kind = textlib_step_next(&step, TEXTLIB_HALT_TAB);
         switch (kind) {
-        case TEXTLIB_STRETCH: textlib_write_stretch(&w, step.stretch, &col); break;
+        case TEXTLIB_STRETCH: textlib_write_stretch(&w, step.stretch, keep, &col); break;
         case TEXTLIB_RUNE: expand_rune(&w, step.rune, step.at, step.width, &col); break;
         case TEXTLIB_MORE:
         case TEXTLIB_PLAIN:

@@ -61,6 +61,9 @@ struct fill_state {
     // Bytes of the word that the exact step wrote, not yet placed: STAGED_SIZE bytes of room.
     byte_buffer staged;
     std::uint64_t staged_columns;
+    // With keep_bytes: the word's last rune is malformed, of fewer than four bytes, so that a
+    // rune 0 after it stays (stage_word_rune).
+    bool after_malformed;
     textlib_line_chunk chunk; // what the line scan looked at last
     marker_scan mark;
 };

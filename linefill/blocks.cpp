@@ -33,6 +33,7 @@ void begin_word(fill_state *s, textlib_output *out) {
     word_place *const place = &s->place;
     place->held.length = 0;
     place->held_columns = 0;
+    s->after_malformed = false;
     place->holding = line_open;
     if (place->holding && out_column >= static_cast<std::uint64_t>(line_length)) {
         put_newline(out);
@@ -102,9 +103,14 @@ constexpr unsigned WORD_HALTS = TEXTLIB_HALT_TAB | TEXTLIB_HALT_NEWLINE | TEXTLI
 // keep_bytes.
 inline void stage_word_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, bool keep,
                             textlib_output *out) {
-    // Rune 0 ends a zero-terminated word where it stands, so it never stays in one; kept bytes
-    // on both sides of it could then join, so with keep_bytes it stays.
-    if (r == 0 && !keep) return;
+    // Rune 0 ends a zero-terminated word where it stands, so it never stays in one; but with
+    // keep_bytes it stays after a malformed rune, which the bytes after it could otherwise join.
+    if (keep) {
+        if (r == 0 && !s->after_malformed) return;
+        s->after_malformed = r == RUNE_BAD && n < TEXTLIB_UNIT_MAXBYTES;
+    } else if (r == 0) {
+        return;
+    }
     if (s->staged.length + TEXTLIB_UNIT_MAXBYTES > STAGED_SIZE - TEXTLIB_UNIT_MAXBYTES)
         place_staged(s, out);
     std::memcpy(s->staged.bytes + s->staged.length, bytes, TEXTLIB_UNIT_MAXBYTES);
@@ -178,14 +184,18 @@ void step_rune(fill_state *s, rune16 r, const char *p, unsigned width, textlib_o
         fill_rune(s, r, bytes, n, out);
 }
 
-// Inside a word, runes that need no decoding are staged a stretch at a time, runes 0 left out
-// but with keep_bytes.
+// Inside a word, runes that need no decoding are staged a stretch at a time, runes 0 left out as
+// stage_word_rune leaves them out.
 template <bool keep>
 void stage_stretch(fill_state *s, const textlib_stretch &stretch, textlib_output *out) {
     if (STAGED_SIZE - s->staged.length < TEXTLIB_STRETCH_ROOM) place_staged(s, out);
     char *const o = s->staged.bytes + s->staged.length;
-    const std::uint64_t left_out = keep ? 0 : stretch.zeros;
-    if (stretch.as_read) {
+    std::uint64_t left_out = stretch.zeros;
+    if (keep) {
+        left_out &= ~((stretch.joinable << 1) | static_cast<std::uint64_t>(s->after_malformed));
+        s->after_malformed = (stretch.joinable >> (stretch.n - 1) & 1) != 0;
+    }
+    if (textlib_stretch_as_read(stretch, keep)) {
         // Kept bytes with no 00 among them, a copy of fixed size.
         std::memcpy(o, stretch.at, 64);
         s->staged.length += stretch.n;
@@ -232,6 +242,7 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
             if (q != p) {
                 place_staged(s, out);
                 add_word_bytes(s, out, p, static_cast<std::size_t>(q - p), columns, true);
+                s->after_malformed = false;
                 p = q;
                 continue;
             }

@@ -86,10 +86,14 @@ void write_word(FILE *out, const unit_string &opening) {
 void write_words(FILE *out, std::size_t i, const unit_string &opening) {
     while (i < held_line.length) {
         word.length = 0;
+        bool after_malformed = false;
         for (; i < held_line.length && !textlib_is_blank(held(i)); i++) {
-            // Rune 0 ends a zero-terminated word where it stands, so it never stays in one; kept
-            // bytes on both sides of it could then join, so with keep_bytes it stays.
-            if (held(i) != 0 || keep_bytes) units_append(&word, held_line.units[i]);
+            const textlib_unit &unit = held_line.units[i];
+            // Rune 0 ends a zero-terminated word where it stands, so it never stays in one; but
+            // with keep_bytes it stays after a malformed rune, which the bytes after it could
+            // otherwise join.
+            if (unit.rune != 0 || after_malformed) units_append(&word, unit);
+            after_malformed = keep_bytes && unit.rune == RUNE_BAD && unit.n < TEXTLIB_UNIT_MAXBYTES;
         }
         write_word(out, opening);
         while (i < held_line.length && textlib_is_blank(held(i)))
@@ -99,8 +103,7 @@ void write_words(FILE *out, std::size_t i, const unit_string &opening) {
 
 bool line_has(std::size_t i, const char *text) {
     for (; *text != '\0'; text++, i++) {
-        if (i >= held_line.length || held(i) != static_cast<unsigned char>(*text))
-            return false;
+        if (i >= held_line.length || held(i) != static_cast<unsigned char>(*text)) return false;
     }
     return true;
 }

@@ -22,8 +22,9 @@ inline void pass_rune(squeeze_state *s, rune16 r, std::uint64_t columns) {
 }
 
 // Writes a stretch, whose runes go out as they are, a column each, and moves the state past it.
-inline void pass_stretch(textlib_writer *w, const textlib_stretch &stretch, squeeze_state *s) {
-    textlib_write_stretch(w, stretch, &s->column);
+inline void pass_stretch(textlib_writer *w, const textlib_stretch &stretch, bool keep,
+                         squeeze_state *s) {
+    textlib_write_stretch(w, stretch, keep, &s->column);
     // Without -a newlines are stops, so the stretch holds none: the line is past its start.
     s->at_line_start = false;
 }
@@ -73,7 +74,7 @@ squeeze_runes(const char **p, const char *end, bool at_eof, squeeze_state *s, te
     for (;;) {
         const textlib_step_kind kind = step_next(&step, state);
         switch (kind) {
-        case TEXTLIB_STRETCH: pass_stretch(&w, step.stretch, &state); break;
+        case TEXTLIB_STRETCH: pass_stretch(&w, step.stretch, keep, &state); break;
         case TEXTLIB_RUNE: take_rune(&w, step.rune, step.at, step.width, &state); break;
         case TEXTLIB_MORE:
         case TEXTLIB_PLAIN:

@@ -107,15 +107,18 @@ std::vector<rune_line> lines_of(const std::vector<int> &runes) {
     return lines;
 }
 
-// The words in order, rune 0 left out as linefill leaves it out without --keep-bytes.
+// The words in order, rune 0 left out as linefill leaves it out: with --keep-bytes, not right
+// after a malformed rune in its word.
 std::vector<rune_line> words_of(const std::vector<int> &runes, const run_settings &s) {
     std::vector<rune_line> words(1);
+    bool after_malformed = false;
     for (const int r : runes) {
         if (is_blank(r) || r == '\n') {
             if (!words.back().empty()) words.emplace_back();
-        } else if (r != 0 || s.keep_bytes) {
+        } else if (r != 0 || after_malformed) {
             words.back().push_back(r);
         }
+        after_malformed = s.keep_bytes && r == RUNE_BAD;
     }
     if (words.back().empty()) words.pop_back();
     return words;
@@ -363,7 +366,7 @@ std::string linefill_holds(const input_list &in, const run_settings &s, std::siz
     // An input that ends with a newline ends its paragraph, which the same text in one input
     // would not: only one input's output is what a second fill must leave alone.
     const std::string again = through_blocks(linefill_tool, {out}, s, block);
-    if (in.size() == 1 && again != out && (s.keep_bytes || !has_word_of_rune_0_only(in)))
+    if (in.size() == 1 && again != out && !has_word_of_rune_0_only(in))
         return broken("filling the output again changes nothing", s, block);
     if (through_blocks(linefill_tool, {again}, s, block) != again)
         return broken("filling the second fill's output changes nothing", s, block);

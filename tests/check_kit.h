@@ -83,8 +83,7 @@ std::string tabsqueeze_holds(std::string_view text, const run_settings &s, std::
 bool has_word_of_rune_0_only(const input_list &in);
 // linefill: the block path writes what the reference writes; the words in order and each input's
 // blank lines come out; a line of two words or more fits the length; filling one input's output
-// again changes nothing where no word is of rune 0 alone (with --keep-bytes rune 0 stays in its
-// word), and the second fill's output always.
+// again changes nothing where no word is of rune 0 alone, and the second fill's output always.
 std::string linefill_holds(const input_list &in, const run_settings &s, std::size_t block);
 // tally: the reference counts the runes rune_fgetc reads, and the block path the selected ones.
 std::string tally_holds(std::string_view text, std::size_t block, unsigned selection);

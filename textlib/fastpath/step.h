@@ -27,7 +27,9 @@ struct textlib_stretch {
     std::uint64_t doubled, dropped;
     std::uint64_t starts; // every rune
     std::uint64_t newlines, zeros;
-    bool as_read; // kept, with nothing to rewrite: the bytes go as they stand
+    // Kept: the last bytes of malformed runes of one or two bytes, which continuation bytes right
+    // after them would join.
+    std::uint64_t joinable;
 };
 
 // What a call of the exact step yields.
@@ -56,10 +58,10 @@ struct textlib_step {
     unsigned stop;
     bool plain_after;
     textlib_runes runes;
-    std::uint64_t longer;           // the starts of runes of more than one byte
-    std::uint64_t doubled, dropped; // as a stretch has them
-    std::uint64_t decoded;          // runes that go to the tool decoded
-    std::uint64_t next_blank;       // runes before one that may be a blank or a newline
+    std::uint64_t longer;                     // the starts of runes of more than one byte
+    std::uint64_t doubled, dropped, joinable; // as a stretch has them
+    std::uint64_t decoded;                    // runes that go to the tool decoded
+    std::uint64_t next_blank;                 // runes before one that may be a blank or a newline
     // What the last call yielded.
     textlib_stretch stretch;
     rune16 rune;
@@ -159,6 +161,7 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
     if (s->keep) {
         // Only 00 is not written as read, and four-byte sequences, a column each, go in stretches
         // unless their characters' display widths are needed.
+        s->joinable = (s->doubled & ~runes.zeros & ~runes.cut_short) | runes.cut_short << 1;
         s->doubled = runes.zeros;
         s->dropped = 0;
         if (fours != 0 && !display_width) [[unlikely]]
@@ -223,11 +226,14 @@ inline std::uint64_t textlib_step_halts(const textlib_step &s, unsigned halts) {
     if (to == from) return textlib_step_rune(s);
     const std::uint64_t bytes = textlib_below(to - from);
     const auto from_here = [from, bytes](std::uint64_t mask) { return (mask >> from) & bytes; };
-    s->stretch = {s->next, to - from, from_here(s->doubled), from_here(s->dropped),
-                  from_here(s->runes.starts), from_here(s->runes.newlines),
+    s->stretch = {s->next,
+                  to - from,
+                  from_here(s->doubled),
+                  from_here(s->dropped),
+                  from_here(s->runes.starts),
+                  from_here(s->runes.newlines),
                   from_here(s->runes.zeros),
-                  // Kept, nothing is dropped.
-                  s->keep && from_here(s->doubled) == 0};
+                  s->keep ? from_here(s->joinable) : 0};
     s->next = s->chunk_at + to;
     return TEXTLIB_STRETCH;
 }
@@ -239,13 +245,19 @@ inline std::uint64_t textlib_step_halts(const textlib_step &s, unsigned halts) {
     return textlib_step_rune(s);
 }
 
-// Writes a stretch at w, as the codec writes its runes back, and moves *column by one a rune, to
-// 0 after a newline.
-inline void textlib_write_stretch(textlib_writer *w, const textlib_stretch &stretch,
+// Whether a stretch from a step started with keep goes out as it stands: kept, nothing is
+// dropped and only 00 doubled.
+inline bool textlib_stretch_as_read(const textlib_stretch &stretch, bool keep) {
+    return keep && stretch.doubled == 0;
+}
+
+// Writes a stretch from a step started with keep at w, as the codec writes its runes back, and
+// moves *column by one a rune, to 0 after a newline.
+inline void textlib_write_stretch(textlib_writer *w, const textlib_stretch &stretch, bool keep,
                                   std::uint64_t *column) {
     char *const o = textlib_writer_room(w, TEXTLIB_STRETCH_ROOM);
     // Kept, a stretch is mostly bytes as they stand, and a copy of fixed size writes it.
-    if (stretch.as_read) {
+    if (textlib_stretch_as_read(stretch, keep)) {
         std::memcpy(o, stretch.at, 64);
         w->at = o + stretch.n;
     } else {
