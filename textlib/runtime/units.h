@@ -55,15 +55,14 @@ inline int textlib_take_unit(rune16 *r, const char *p, std::size_t n, bool at_en
 // p: as the codec writes it or, with keep_bytes and r malformed, as those bytes. Returns the bytes
 // written. TEXTLIB_UNIT_MAXBYTES bytes at p may be read.
 inline unsigned textlib_unit_write(char *o, rune16 r, const char *p, unsigned width) {
-    const auto n = static_cast<unsigned>(textlib_encode3(o, r));
-    if (!keep_bytes) return n;
-    // The bytes as read go over the encoded ones, or where they are not kept to a place of their
-    // own: in text of bytes at random a branch on whether a rune is malformed would not be
-    // predictable.
-    const bool kept = r == RUNE_BAD;
-    char elsewhere[TEXTLIB_UNIT_MAXBYTES];
-    std::memcpy(kept ? o : elsewhere, p, TEXTLIB_UNIT_MAXBYTES);
-    return kept ? width : n;
+    // Kept, malformed bytes mostly go in stretches, and few of the runes handed over one at a time
+    // are malformed, even in bytes at random: the branch is predictable, and cheaper than a
+    // choice without one.
+    if (keep_bytes && r == RUNE_BAD) [[unlikely]] {
+        std::memcpy(o, p, TEXTLIB_UNIT_MAXBYTES);
+        return width;
+    }
+    return static_cast<unsigned>(textlib_encode3(o, r));
 }
 
 // A rune as the rune-by-rune references read it, with its bytes.
