@@ -29,7 +29,7 @@ void expand_reference(FILE *in, FILE *out) {
             column = 0;
         } else {
             textlib_unit_fputc(unit, out);
-            column += textlib_unit_columns(unit.rune, unit.bytes, unit.n);
+            column += textlib_unit_columns(unit.rune, unit.bytes, unit.n, keep_bytes);
         }
     }
 }
@@ -61,6 +61,7 @@ const char *expand_tabs(const char *p, const char *end, std::uint64_t *column,
 
 // A rune that the exact step hands over, read from its width bytes at p: a tab becomes spaces,
 // anything else is written back.
+template <bool keep>
 void expand_rune(textlib_writer *w, rune16 r, const char *p, unsigned width,
                  std::uint64_t *column) {
     if (r == TEXTLIB_TAB) {
@@ -74,8 +75,9 @@ void expand_rune(textlib_writer *w, rune16 r, const char *p, unsigned width,
         w->at++;
         *column = 0;
     } else {
-        w->at += textlib_unit_write(textlib_writer_room(w, TEXTLIB_UNIT_MAXBYTES), r, p, width);
-        *column += textlib_unit_columns(r, p, width);
+        w->at +=
+            textlib_unit_write(textlib_writer_room(w, TEXTLIB_UNIT_MAXBYTES), r, p, width, keep);
+        *column += textlib_unit_columns(r, p, width, keep);
     }
 }
 
@@ -91,7 +93,7 @@ textlib_step_kind expand_runes(const char **p, const char *end, bool at_eof, std
         const textlib_step_kind kind = textlib_step_next(&step, TEXTLIB_HALT_TAB);
         switch (kind) {
         case TEXTLIB_STRETCH: textlib_write_stretch(&w, step.stretch, keep, &col); break;
-        case TEXTLIB_RUNE: expand_rune(&w, step.rune, step.at, step.width, &col); break;
+        case TEXTLIB_RUNE: expand_rune<keep>(&w, step.rune, step.at, step.width, &col); break;
         case TEXTLIB_MORE:
         case TEXTLIB_PLAIN:
             textlib_writer_done(&w);

@@ -116,7 +116,7 @@ inline void stage_word_rune(fill_state *s, rune16 r, const char *bytes, unsigned
     std::memcpy(s->staged.bytes + s->staged.length, bytes, TEXTLIB_UNIT_MAXBYTES);
     s->staged.length += n;
     // Written as read, a four-byte sequence's bytes tell its columns.
-    s->staged_columns += keep ? textlib_unit_columns(r, bytes, n) : textlib_columns_of(r);
+    s->staged_columns += textlib_unit_columns(r, bytes, n, keep);
 }
 
 } // namespace
@@ -175,8 +175,7 @@ namespace {
 template <bool keep>
 void step_rune(fill_state *s, rune16 r, const char *p, unsigned width, textlib_output *out) {
     char bytes[TEXTLIB_UNIT_MAXBYTES];
-    const unsigned n = keep ? textlib_unit_write(bytes, r, p, width)
-                            : static_cast<unsigned>(textlib_encode3(bytes, r));
+    const unsigned n = textlib_unit_write(bytes, r, p, width, keep);
     // Inside a word, the usual case, a rune is only staged.
     if (s->at == fill_at::in_word && is_word_rune(r))
         stage_word_rune(s, r, bytes, n, keep, out);

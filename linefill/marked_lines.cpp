@@ -10,9 +10,9 @@ namespace {
 
 void take(marker_scan *m, int r, const char *bytes, unsigned n) {
     byte_buffer_append(&m->bytes, bytes, n);
-    m->column = textlib_is_blank(r)
-                    ? textlib_after_blank(r, m->column)
-                    : m->column + textlib_unit_columns(static_cast<rune16>(r), bytes, n);
+    m->column = textlib_is_blank(r) ? textlib_after_blank(r, m->column)
+                                    : m->column + textlib_unit_columns(static_cast<rune16>(r),
+                                                                       bytes, n, keep_bytes);
 }
 
 // What r makes of the fixed marker's runes read so far: one more of them, the end of a whole

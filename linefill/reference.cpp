@@ -25,7 +25,7 @@ void close_open_line(FILE *out) {
 }
 
 std::uint64_t unit_columns(const textlib_unit &unit) {
-    return textlib_unit_columns(unit.rune, unit.bytes, unit.n);
+    return textlib_unit_columns(unit.rune, unit.bytes, unit.n, keep_bytes);
 }
 
 // The rune of the held line's unit i.
@@ -111,7 +111,7 @@ bool line_has(std::size_t i, const char *text) {
 // prefix_goes_on for a unit, by the bytes it is written as.
 bool unit_goes_on(std::size_t *matched, const textlib_unit &unit) {
     char bytes[TEXTLIB_UNIT_MAXBYTES];
-    const unsigned n = textlib_unit_write(bytes, unit.rune, unit.bytes, unit.n);
+    const unsigned n = textlib_unit_write(bytes, unit.rune, unit.bytes, unit.n, keep_bytes);
     return prefix_goes_on(matched, unit.rune, bytes, n);
 }
 

@@ -31,8 +31,9 @@ inline void pass_stretch(textlib_writer *w, const textlib_stretch &stretch, bool
 
 // A rune that the exact step hands over, read from its width bytes at p: it goes on with an open
 // run or ends it, begins a run, or goes out as it is.
-inline void take_rune(textlib_writer *w, rune16 r, const char *p, unsigned width,
-                      squeeze_state *s) {
+template <bool keep>
+[[gnu::always_inline]] inline void take_rune(textlib_writer *w, rune16 r, const char *p,
+                                             unsigned width, squeeze_state *s) {
     if (s->in_run) {
         if (textlib_is_blank(r)) {
             s->column = textlib_after_blank(r, s->column);
@@ -47,8 +48,8 @@ inline void take_rune(textlib_writer *w, rune16 r, const char *p, unsigned width
         s->column = textlib_after_blank(r, s->column);
         return;
     }
-    pass_rune(s, r, textlib_unit_columns(r, p, width));
-    w->at += textlib_unit_write(textlib_writer_room(w, TEXTLIB_UNIT_MAXBYTES), r, p, width);
+    pass_rune(s, r, textlib_unit_columns(r, p, width, keep));
+    w->at += textlib_unit_write(textlib_writer_room(w, TEXTLIB_UNIT_MAXBYTES), r, p, width, keep);
 }
 
 // The next thing from the exact step: inside a run every rune, for the first that is no blank ends
@@ -75,7 +76,7 @@ squeeze_runes(const char **p, const char *end, bool at_eof, squeeze_state *s, te
         const textlib_step_kind kind = step_next(&step, state);
         switch (kind) {
         case TEXTLIB_STRETCH: pass_stretch(&w, step.stretch, keep, &state); break;
-        case TEXTLIB_RUNE: take_rune(&w, step.rune, step.at, step.width, &state); break;
+        case TEXTLIB_RUNE: take_rune<keep>(&w, step.rune, step.at, step.width, &state); break;
         case TEXTLIB_MORE:
         case TEXTLIB_PLAIN:
             textlib_writer_done(&w);

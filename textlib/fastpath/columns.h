@@ -71,9 +71,10 @@ inline std::uint64_t textlib_columns_of(rune16 r) {
 }
 
 // The columns of the rune r read from its width bytes at p, neither tab nor newline: a four-byte
-// sequence kept whole takes those of its character.
-inline std::uint64_t textlib_unit_columns(rune16 r, const char *p, unsigned width) {
-    if (width < TEXTLIB_UNIT_MAXBYTES) return textlib_columns_of(r);
+// sequence kept whole takes those of its character. keep is keep_bytes, a constant where a loop
+// is made for one value of it, so that the loop made without it tests nothing more.
+inline std::uint64_t textlib_unit_columns(rune16 r, const char *p, unsigned width, bool keep) {
+    if (!keep || width < TEXTLIB_UNIT_MAXBYTES) return textlib_columns_of(r);
     return display_width
                ? static_cast<std::uint64_t>(textlib_supplementary_width(textlib_char_of_four(p)))
                : 1;

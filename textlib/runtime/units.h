@@ -52,13 +52,14 @@ inline int textlib_take_unit(rune16 *r, const char *p, std::size_t n, bool at_en
 }
 
 // Writes at o, which has room for TEXTLIB_UNIT_MAXBYTES, the rune r read from its width bytes at
-// p: as the codec writes it or, with keep_bytes and r malformed, as those bytes. Returns the bytes
-// written. TEXTLIB_UNIT_MAXBYTES bytes at p may be read.
-inline unsigned textlib_unit_write(char *o, rune16 r, const char *p, unsigned width) {
+// p: as the codec writes it or, with keep and r malformed, as those bytes. Returns the bytes
+// written. TEXTLIB_UNIT_MAXBYTES bytes at p may be read. keep is keep_bytes, a constant where a
+// loop is made for one value of it, so that the loop made without it tests nothing more.
+inline unsigned textlib_unit_write(char *o, rune16 r, const char *p, unsigned width, bool keep) {
     // Kept, malformed bytes mostly go in stretches, and few of the runes handed over one at a time
     // are malformed, even in bytes at random: the branch is predictable, and cheaper than a
     // choice without one.
-    if (keep_bytes && r == RUNE_BAD) [[unlikely]] {
+    if (keep && r == RUNE_BAD) [[unlikely]] {
         std::memcpy(o, p, TEXTLIB_UNIT_MAXBYTES);
         return width;
     }
