@@ -16,7 +16,9 @@ inline std::uint64_t spaces_to_stop(std::uint64_t column) {
 
 void expand_reference(FILE *in, FILE *out) {
     std::uint64_t column = 0;
-    for (int r; (r = rune_fgetc(in)) != -1;) {
+    textlib_unit_reader reader = {in, 0, {}};
+    textlib_unit unit;
+    for (int r; (r = textlib_unit_fgetc(&reader, &unit)) != -1;) {
         if (r == TEXTLIB_TAB) {
             const std::uint64_t n = spaces_to_stop(column);
             for (std::uint64_t i = 0; i < n; i++)
@@ -26,8 +28,8 @@ void expand_reference(FILE *in, FILE *out) {
             rune_fputc(TEXTLIB_NEWLINE, out);
             column = 0;
         } else {
-            rune_fputc(static_cast<rune16>(r), out);
-            column += textlib_columns_of(static_cast<rune16>(r));
+            textlib_unit_fputc(unit, out);
+            column += textlib_unit_columns(unit.rune, unit.bytes, unit.n, keep_bytes);
         }
     }
 }
@@ -57,8 +59,11 @@ const char *expand_tabs(const char *p, const char *end, std::uint64_t *column,
     return p;
 }
 
-// A rune that the exact step hands over: a tab becomes spaces, anything else is written back.
-void expand_rune(textlib_writer *w, rune16 r, std::uint64_t *column) {
+// A rune that the exact step hands over, read from its width bytes at p: a tab becomes spaces,
+// anything else is written back.
+template <bool keep>
+void expand_rune(textlib_writer *w, rune16 r, const char *p, unsigned width,
+                 std::uint64_t *column) {
     if (r == TEXTLIB_TAB) {
         const std::uint64_t n = spaces_to_stop(*column);
         textlib_writer_done(w);
@@ -70,23 +75,25 @@ void expand_rune(textlib_writer *w, rune16 r, std::uint64_t *column) {
         w->at++;
         *column = 0;
     } else {
-        w->at += textlib_encode3(textlib_writer_room(w, U8_MAXBYTES), r);
-        *column += textlib_columns_of(r);
+        w->at +=
+            textlib_unit_write(textlib_writer_room(w, TEXTLIB_UNIT_MAXBYTES), r, p, width, keep);
+        *column += textlib_unit_columns(r, p, width, keep);
     }
 }
 
 // The exact step where text is not plain, up to where plain text is ahead or a rune needs bytes
-// still to come; says which, with *p moved there.
+// still to come; says which, with *p moved there. Made for each value of keep_bytes.
+template <bool keep>
 textlib_step_kind expand_runes(const char **p, const char *end, bool at_eof, std::uint64_t *column,
                                textlib_output *out) {
     textlib_writer w = textlib_writer_start(out);
     std::uint64_t col = *column;
-    textlib_step step = textlib_step_start(*p, end, at_eof);
+    textlib_step step = textlib_step_start(*p, end, at_eof, keep);
     for (;;) {
         const textlib_step_kind kind = textlib_step_next(&step, TEXTLIB_HALT_TAB);
         switch (kind) {
-        case TEXTLIB_STRETCH: textlib_write_stretch(&w, step.stretch, &col); break;
-        case TEXTLIB_RUNE: expand_rune(&w, step.rune, &col); break;
+        case TEXTLIB_STRETCH: textlib_write_stretch(&w, step.stretch, keep, &col); break;
+        case TEXTLIB_RUNE: expand_rune<keep>(&w, step.rune, step.at, step.width, &col); break;
         case TEXTLIB_MORE:
         case TEXTLIB_PLAIN:
             textlib_writer_done(&w);
@@ -108,7 +115,10 @@ void expand_blocks(textlib_input *in, textlib_output *out) {
             p = expand_tabs(plain, end, &column, out);
             if (p > plain || p == end) continue;
             // Text that is not plain.
-            if (expand_runes(&p, end, at_eof, &column, out) == TEXTLIB_MORE) break;
+            const textlib_step_kind kind = keep_bytes
+                                               ? expand_runes<true>(&p, end, at_eof, &column, out)
+                                               : expand_runes<false>(&p, end, at_eof, &column, out);
+            if (kind == TEXTLIB_MORE) break;
         }
         return p;
     });

@@ -1,5 +1,5 @@
-// expand's rules of the check kit over fuzzed text, tab widths and lists, --display-width and
-// block sizes. The first bytes are the options: the block size, then the settings.
+// expand's rules of the check kit over fuzzed text, tab widths and lists, --display-width,
+// --keep-bytes and block sizes. The first bytes are the options: the block size, then the settings.
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

@@ -60,14 +60,15 @@ inline int budgeted_tab_width(unsigned low, unsigned mid, unsigned high, std::ui
 }
 
 // The settings from the option bytes: flags (bit 0 tabsqueeze's -a, bit 1 --display-width,
-// bits 2 and 3 a tab list, bit 4 its gaps wide), then a tab width from three bytes, or a count
-// byte and a gap byte for each of 2 to 9 stops. A list's last stop stays within the budget for
-// text with at most `stops` tabs or blanks, as a width does, and below INT_MAX.
+// bits 2 and 3 a tab list, bit 4 its gaps wide, bit 5 --keep-bytes), then a tab width from three
+// bytes, or a count byte and a gap byte for each of 2 to 9 stops. A list's last stop stays within
+// the budget for text with at most `stops` tabs or blanks, as a width does, and below INT_MAX.
 inline run_settings take_settings(fuzz_bytes *in, std::uint64_t stops) {
     const unsigned flags = take_byte(in);
     run_settings s;
     s.all_blanks = (flags & 1) != 0;
     s.display_width = (flags & 2) != 0;
+    s.keep_bytes = (flags & 0x20) != 0;
     if ((flags & 0xC) != 0xC) {
         const unsigned low = take_byte(in), mid = take_byte(in), high = take_byte(in);
         s.tabs = std::to_string(budgeted_tab_width(low, mid, high, stops));

@@ -1,6 +1,7 @@
 // linefill's rules of the check kit over fuzzed text cut into one to three inputs read in a row,
-// line lengths, tab widths and lists, --display-width, --prefix and block sizes. The first bytes
-// are the options: the block size, the settings, the line length (two bytes), the two cuts, then
+// line lengths, tab widths and lists, --display-width, --keep-bytes, --prefix and block sizes. The
+// first bytes are the options: the block size, the settings, the line length (two bytes), the two
+// cuts, then
 // --prefix.
 #include "fuzz_support.h"
 

@@ -1,6 +1,6 @@
 // tabsqueeze's rules of the check kit over fuzzed text, tab widths and lists, -a,
-// --display-width and block sizes. The first bytes are the options: the block size, then the
-// settings.
+// --display-width, --keep-bytes and block sizes. The first bytes are the options: the block size,
+// then the settings.
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

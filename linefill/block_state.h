@@ -32,7 +32,7 @@ struct word_place {
 // A line's marker as it is read, with --prefix.
 struct marker_scan {
     int code;             // NO_PARAGRAPH until the marker is whole
-    std::size_t matched;  // runes of STRING, or of a fixed marker, read so far
+    std::size_t matched;  // of STRING (prefix_goes_on), or runes of a fixed marker, read so far
     char fixed[2];        // those of a fixed marker
     std::uint64_t level;  // of a quote
     byte_buffer bytes;    // the marker and the blanks after it, as written
@@ -61,6 +61,9 @@ struct fill_state {
     // Bytes of the word that the exact step wrote, not yet placed: STAGED_SIZE bytes of room.
     byte_buffer staged;
     std::uint64_t staged_columns;
+    // With keep_bytes: the word's last rune is malformed, of fewer than four bytes, so that a
+    // rune 0 after it stays (stage_word_rune).
+    bool after_malformed;
     textlib_line_chunk chunk; // what the line scan looked at last
     marker_scan mark;
 };
@@ -125,7 +128,7 @@ inline bool plain_word_rune_at(const char *q, const char *end) {
 }
 
 // One rune by the routine's rules; bytes are the n bytes it is written as, in a buffer of
-// U8_MAXBYTES.
+// TEXTLIB_UNIT_MAXBYTES.
 void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_output *out);
 
 // With --prefix, a rune of the marker being read, or the end of input (-1) there; and a rune of

@@ -37,6 +37,7 @@ void begin_word(fill_state *s, textlib_output *out) {
     word_place *const place = &s->place;
     place->held.length = 0;
     place->held_columns = 0;
+    s->after_malformed = false;
     place->holding = line_open;
     if (place->holding && out_column >= static_cast<std::uint64_t>(line_length)) {
         put_newline(out);
@@ -98,48 +99,85 @@ void end_paragraph(textlib_output *out, const indentation *ind, bool newline) {
     paragraph = {NO_PARAGRAPH, 0, 0};
 }
 
-// Runes 0 are left out of a word, and every other rune of a stretch takes a column.
-inline std::uint64_t stretch_columns(const textlib_stretch &stretch) {
-    return textlib_bit_count(stretch.starts & ~stretch.zeros);
+// The runes 0 of a stretch of a word that are left out of it, as stage_word_rune leaves them out:
+// all of them, but with keep set those right after a malformed rune.
+template <bool keep>
+inline std::uint64_t left_out_zeros(fill_state *s, const textlib_stretch &stretch) {
+    std::uint64_t left_out = stretch.zeros;
+    if (keep) {
+        left_out &= ~((stretch.joinable << 1) | static_cast<std::uint64_t>(s->after_malformed));
+        s->after_malformed = (stretch.joinable >> (stretch.n - 1) & 1) != 0;
+    }
+    return left_out;
+}
+
+// The stretch's bytes written at o, which has TEXTLIB_STRETCH_ROOM, less the runes left_out;
+// returns the end of what was written.
+template <bool keep>
+inline char *put_stretch(char *o, const textlib_stretch &stretch, std::uint64_t left_out) {
+    if (textlib_stretch_as_read(stretch, keep)) {
+        // Kept bytes with no 00 among them, a copy of fixed size.
+        std::memcpy(o, stretch.at, 64);
+        return o + stretch.n;
+    }
+    return textlib_reencode_bytes(o, stretch.at, stretch.n, stretch.doubled,
+                                  left_out | stretch.dropped);
+}
+
+// Every rune of a stretch takes a column but those left out.
+inline std::uint64_t stretch_columns(const textlib_stretch &stretch, std::uint64_t left_out) {
+    return textlib_bit_count(stretch.starts & ~left_out);
 }
 
 // A stretch of the word, after a space when spaced is set, written where it stands on the line
 // without being staged first: one piece of output.
+template <bool keep>
 void write_word_stretch(fill_state *s, textlib_output *out, const textlib_stretch &stretch,
-                        std::uint64_t columns, bool spaced) {
+                        std::uint64_t left_out, std::uint64_t columns, bool spaced) {
     // Runes 0 alone write nothing, and open no line.
     if (columns == 0 && !spaced) return;
     open_word_line(s, out);
     char *const room = textlib_output_room(out, 1 + TEXTLIB_STRETCH_ROOM);
     room[0] = ' ';
-    const char *const written = textlib_reencode_bytes(
-        room + spaced, stretch.at, stretch.n, stretch.doubled, stretch.zeros | stretch.dropped);
+    const char *const written = put_stretch<keep>(room + spaced, stretch, left_out);
     textlib_output_commit(out, static_cast<std::size_t>(written - room));
     out_column += spaced + columns;
 }
 
 // A word read whole in one stretch, placed at once where begin_word and end_word would place it.
+template <bool keep>
 void place_word(fill_state *s, const textlib_stretch &stretch, textlib_output *out) {
-    const std::uint64_t columns = stretch_columns(stretch);
+    s->after_malformed = false;
+    const std::uint64_t left_out = left_out_zeros<keep>(s, stretch);
+    const std::uint64_t columns = stretch_columns(stretch, left_out);
     const bool spaced =
         line_open && out_column + 1 + columns <= static_cast<std::uint64_t>(line_length);
     if (line_open && !spaced) put_newline(out);
-    write_word_stretch(s, out, stretch, columns, spaced);
+    write_word_stretch<keep>(s, out, stretch, left_out, columns, spaced);
 }
 
 // ---- Runes by the reference's rules ----
 
 constexpr unsigned WORD_HALTS = TEXTLIB_HALT_TAB | TEXTLIB_HALT_NEWLINE | TEXTLIB_HALT_SPACE;
 
-// A rune of the word being read, its n bytes at bytes, which has U8_MAXBYTES.
-inline void stage_word_rune(fill_state *s, rune16 r, const char *bytes, unsigned n,
+// A rune of the word being read, its n bytes at bytes, which has TEXTLIB_UNIT_MAXBYTES; keep is
+// keep_bytes.
+inline void stage_word_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, bool keep,
                             textlib_output *out) {
-    // Rune 0 ends a zero-terminated word where it stands, so it never stays in one.
-    if (r == 0) return;
-    if (s->staged.length + U8_MAXBYTES > STAGED_SIZE - U8_MAXBYTES) place_staged(s, out);
-    std::memcpy(s->staged.bytes + s->staged.length, bytes, U8_MAXBYTES);
+    // Rune 0 ends a zero-terminated word where it stands, so it never stays in one; but with
+    // keep_bytes it stays after a malformed rune, which the bytes after it could otherwise join.
+    if (keep) {
+        if (r == 0 && !s->after_malformed) return;
+        s->after_malformed = r == RUNE_BAD && n < TEXTLIB_UNIT_MAXBYTES;
+    } else if (r == 0) {
+        return;
+    }
+    if (s->staged.length + TEXTLIB_UNIT_MAXBYTES > STAGED_SIZE - TEXTLIB_UNIT_MAXBYTES)
+        place_staged(s, out);
+    std::memcpy(s->staged.bytes + s->staged.length, bytes, TEXTLIB_UNIT_MAXBYTES);
     s->staged.length += n;
-    s->staged_columns += textlib_columns_of(r);
+    // Written as read, a four-byte sequence's bytes tell its columns.
+    s->staged_columns += textlib_unit_columns(r, bytes, n, keep);
 }
 
 } // namespace
@@ -152,7 +190,7 @@ void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_o
     }
     if (s->at == fill_at::in_word) {
         if (is_word_rune(r)) {
-            stage_word_rune(s, r, bytes, n, out);
+            stage_word_rune(s, r, bytes, n, keep_bytes, out);
             return;
         }
         end_word(s, out);
@@ -193,34 +231,35 @@ void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_o
 
 namespace {
 
-// A rune of the word being read, or any rune by the routine's rules.
-void step_rune(fill_state *s, rune16 r, textlib_output *out) {
-    // Between words, which in text of short words is as usual, a blank is only passed over.
-    if (s->at == fill_at::between_words && textlib_is_blank(r)) return;
-    char bytes[U8_MAXBYTES];
-    const auto n = static_cast<unsigned>(textlib_encode3(bytes, r));
+// A rune of the word being read, or any rune by the routine's rules; read from its width bytes
+// at p.
+template <bool keep>
+void step_rune(fill_state *s, rune16 r, const char *p, unsigned width, textlib_output *out) {
+    char bytes[TEXTLIB_UNIT_MAXBYTES];
+    const unsigned n = textlib_unit_write(bytes, r, p, width, keep);
     // Inside a word, the usual case, a rune is only staged.
     if (s->at == fill_at::in_word && is_word_rune(r))
-        stage_word_rune(s, r, bytes, n, out);
+        stage_word_rune(s, r, bytes, n, keep, out);
     else
         fill_rune(s, r, bytes, n, out);
 }
 
-// Inside a word, runes that need no decoding are staged a stretch at a time, runes 0 left out;
-// once the word has opened its line they go there straight.
+// Inside a word, runes that need no decoding are staged a stretch at a time, runes 0 left out as
+// stage_word_rune leaves them out; once the word has opened its line they go there straight.
+template <bool keep>
 void stage_stretch(fill_state *s, const textlib_stretch &stretch, textlib_output *out) {
+    const std::uint64_t left_out = left_out_zeros<keep>(s, stretch);
+    const std::uint64_t columns = stretch_columns(stretch, left_out);
     if (!s->place.holding) {
         place_staged(s, out);
-        write_word_stretch(s, out, stretch, stretch_columns(stretch), false);
+        write_word_stretch<keep>(s, out, stretch, left_out, columns, false);
         return;
     }
     if (STAGED_SIZE - s->staged.length < TEXTLIB_STRETCH_ROOM) place_staged(s, out);
     char *const start = s->staged.bytes;
-    const char *const written =
-        textlib_reencode_bytes(start + s->staged.length, stretch.at, stretch.n, stretch.doubled,
-                               stretch.zeros | stretch.dropped);
-    s->staged.length = static_cast<std::size_t>(written - start);
-    s->staged_columns += stretch_columns(stretch);
+    s->staged.length = static_cast<std::size_t>(
+        put_stretch<keep>(start + s->staged.length, stretch, left_out) - start);
+    s->staged_columns += columns;
 }
 
 // Whether the routine takes the runes ahead a stretch at a time: inside a word, and where a
@@ -242,11 +281,11 @@ constexpr unsigned RETAKEN_MOST = 32;
 // Runes that need no decoding, up to before a halt, or where the step stopped: runes of a word.
 // One that begins the word and ends it too, as is usual with short words, is placed whole; one
 // that the chunk's end cut is taken again from its start, so that the next chunk holds it whole.
-void take_stretch(fill_state *s, textlib_step *step, textlib_output *out) {
+template <bool keep> void take_stretch(fill_state *s, textlib_step *step, textlib_output *out) {
     if (s->at != fill_at::in_word) {
         s->at = fill_at::between_words;
         if (step->next != step->end && ends_word(*step->next)) {
-            place_word(s, step->stretch, out);
+            place_word<keep>(s, step->stretch, out);
             return;
         }
         if (step->stretch.n < RETAKEN_MOST && textlib_step_cut_stretch(*step)) {
@@ -256,22 +295,24 @@ void take_stretch(fill_state *s, textlib_step *step, textlib_output *out) {
         begin_word(s, out);
         s->at = fill_at::in_word;
     }
-    stage_stretch(s, step->stretch, out);
+    stage_stretch<keep>(s, step->stretch, out);
 }
 
 // The exact step, up to where plain text is ahead or a rune needs bytes still to come; says
-// which, with *p moved there.
-textlib_step_kind fill_runes(fill_state *s, const char **p, const char *end, bool at_eof,
-                             textlib_output *out) {
-    textlib_step step = textlib_step_start(*p, end, at_eof);
+// which, with *p moved there. Made for each value of keep_bytes, and kept out of the block
+// routine: inlined there, either loop measured slower.
+template <bool keep>
+[[gnu::noinline]] textlib_step_kind fill_runes(fill_state *s, const char **p, const char *end,
+                                               bool at_eof, textlib_output *out) {
+    textlib_step step = textlib_step_start(*p, end, at_eof, keep);
     for (;;) {
         const textlib_step_kind kind = s->at == fill_at::between_words
                                            ? textlib_step_next_after_blanks(&step, WORD_HALTS)
                                        : takes_stretches(s) ? textlib_step_next(&step, WORD_HALTS)
                                                             : textlib_step_next_rune(&step);
         switch (kind) {
-        case TEXTLIB_STRETCH: take_stretch(s, &step, out); break;
-        case TEXTLIB_RUNE: step_rune(s, step.rune, out); break;
+        case TEXTLIB_STRETCH: take_stretch<keep>(s, &step, out); break;
+        case TEXTLIB_RUNE: step_rune<keep>(s, step.rune, step.at, step.width, out); break;
         case TEXTLIB_MORE:
         case TEXTLIB_PLAIN: *p = step.next; return kind;
         }
@@ -293,6 +334,7 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
             if (q != p) {
                 place_staged(s, out);
                 add_word_bytes(s, out, p, static_cast<std::size_t>(q - p), columns, true);
+                s->after_malformed = false;
                 p = q;
                 continue;
             }
@@ -341,7 +383,9 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
             p++;
             continue;
         }
-        if (fill_runes(s, &p, end, at_eof, out) == TEXTLIB_MORE) break;
+        const textlib_step_kind kind = keep_bytes ? fill_runes<true>(s, &p, end, at_eof, out)
+                                                  : fill_runes<false>(s, &p, end, at_eof, out);
+        if (kind == TEXTLIB_MORE) break;
     }
     return p;
 }

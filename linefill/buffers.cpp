@@ -23,10 +23,10 @@ void *grown(void *data, std::size_t *capacity, std::size_t need, std::size_t siz
 
 } // namespace
 
-void runes_append(rune_string *string, rune16 r) {
-    string->runes = static_cast<rune16 *>(
-        grown(string->runes, &string->capacity, string->length + 1, sizeof(rune16)));
-    string->runes[string->length++] = r;
+void units_append(unit_string *string, const textlib_unit &unit) {
+    string->units = static_cast<textlib_unit *>(
+        grown(string->units, &string->capacity, string->length + 1, sizeof(textlib_unit)));
+    string->units[string->length++] = unit;
 }
 
 void byte_buffer_grow(byte_buffer *buffer, std::size_t need) {

@@ -1,5 +1,5 @@
-// The block path's growing byte buffer; the reference's runes grow the same way (rune_string in
-// linefill.h, runes_append).
+// The block path's growing byte buffer; the reference's units grow the same way (unit_string in
+// linefill.h, units_append).
 #ifndef LINEFILL_BUFFERS_H
 #define LINEFILL_BUFFERS_H
 

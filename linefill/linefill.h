@@ -11,6 +11,7 @@
 
 #include "blocks.h"
 #include "runes.h"
+#include "units.h"
 
 extern int line_length;
 // Set when standard output is a terminal: only complete output lines are written as the input is
@@ -18,9 +19,10 @@ extern int line_length;
 extern bool whole_lines_only;
 // tab_width, the distance between tab stops, is textlib's.
 
-// A rune array that grows by doubling, so appending is linear over a whole input.
-struct rune_string {
-    rune16 *runes;
+// Runes with the bytes they were read from, in an array that grows by doubling, so appending is
+// linear over a whole input.
+struct unit_string {
+    textlib_unit *units;
     std::size_t length;
     std::size_t capacity;
 };
@@ -32,12 +34,12 @@ extern std::uint64_t out_column;
 // columns and leave out_column at 0 on a line that is open all the same. It carries as out_column.
 extern bool line_open;
 // The reference's storage, reused from line to line and from one input to the next.
-extern rune_string indent;    // leading blanks of the current input line
-extern rune_string word;      // the word being collected
-extern rune_string held_line; // the current input line
-extern rune_string held_lead; // a marked paragraph's indentation, marker and blanks after it
+extern unit_string indent;    // leading blanks of the current input line
+extern unit_string word;      // the word being collected
+extern unit_string held_line; // the current input line
+extern unit_string held_lead; // a marked paragraph's indentation, marker and blanks after it
 
-void runes_append(rune_string *string, rune16 r);
+void units_append(unit_string *string, const textlib_unit &unit);
 
 // Whether r, or -1 for the end of input, goes into a word: anything but a blank or a newline.
 inline bool is_word_rune(int r) {

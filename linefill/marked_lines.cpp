@@ -12,7 +12,8 @@ namespace {
 void take(marker_scan *m, int r, const char *bytes, unsigned n) {
     byte_buffer_append(&m->bytes, bytes, n);
     m->column = textlib_is_blank(r) ? textlib_after_blank(r, m->column)
-                                    : m->column + textlib_columns_of(static_cast<rune16>(r));
+                                    : m->column + textlib_unit_columns(static_cast<rune16>(r),
+                                                                       bytes, n, keep_bytes);
 }
 
 // What r makes of the fixed marker's runes read so far: one more of them, the end of a whole
@@ -61,7 +62,7 @@ void plain_line(fill_state *s, int r, const char *bytes, unsigned n, textlib_out
     begin_plain_line(out);
     s->at = fill_at::between_words;
     for (std::size_t i = 0; i < s->mark.bytes.length; i++) {
-        const char rune[U8_MAXBYTES] = {s->mark.bytes.bytes[i]};
+        const char rune[TEXTLIB_UNIT_MAXBYTES] = {s->mark.bytes.bytes[i]};
         fill_rune(s, static_cast<unsigned char>(rune[0]), rune, 1, out);
     }
     if (r != -1) fill_rune(s, static_cast<rune16>(r), bytes, n, out);
@@ -84,9 +85,9 @@ void marked_line(fill_state *s, textlib_output *out) {
 bool read_marker(fill_state *s, int r, const char *bytes, unsigned n, textlib_output *out) {
     marker_scan *const m = &s->mark;
     if (prefixing == prefix_kind::string) {
-        if (r != -1 && r == prefix_runes[m->matched]) {
+        if (r != -1 && prefix_goes_on(&m->matched, static_cast<rune16>(r), bytes, n)) {
             take(m, r, bytes, n);
-            if (++m->matched == prefix_length) m->code = STRING_MARKER;
+            if (prefix_whole(m->matched)) m->code = STRING_MARKER;
             return true;
         }
         put_as_read(s, out);

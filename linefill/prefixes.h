@@ -12,13 +12,23 @@
 enum class prefix_kind { none, markers, string };
 // Set by --prefix (markers) and --prefix=STRING (string).
 extern prefix_kind prefixing;
-// The runes of STRING, as the codec reads them.
+// The runes of STRING, as the codec reads them, and its bytes.
 extern rune16 *prefix_runes;
 extern std::size_t prefix_length;
+extern char *prefix_bytes;
+extern std::size_t prefix_size;
 
 // Takes --prefix's value: null for the fixed markers, else the string; a string that is empty
 // or begins with a blank, which no line could begin with after its indentation, ends the program.
 void prefix_set(const char *text);
+// Whether the rune r, written as its n bytes at bytes, goes on with STRING where *matched of it
+// are matched, and then moves *matched past it; whether STRING is matched whole. Matched are
+// runes, or with keep_bytes the bytes written, which tell a kept malformed unit from another and
+// hold a four-byte sequence whole.
+bool prefix_goes_on(std::size_t *matched, rune16 r, const char *bytes, unsigned n);
+inline bool prefix_whole(std::size_t matched) {
+    return matched == (keep_bytes ? prefix_size : prefix_length);
+}
 
 // What a paragraph's lines begin with. A quote is one or more '>', blanks allowed between them;
 // a fixed marker counts only before a blank or the end of its line.

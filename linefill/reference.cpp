@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
-rune_string indent = {nullptr, 0, 0};
-rune_string word = {nullptr, 0, 0};
-rune_string held_line = {nullptr, 0, 0};
-rune_string held_lead = {nullptr, 0, 0};
+unit_string indent = {nullptr, 0, 0};
+unit_string word = {nullptr, 0, 0};
+unit_string held_line = {nullptr, 0, 0};
+unit_string held_lead = {nullptr, 0, 0};
 
 namespace {
 
@@ -24,15 +24,22 @@ void close_open_line(FILE *out) {
     if (line_open) write_newline(out);
 }
 
-std::uint64_t after_rune(rune16 r, std::uint64_t column) {
-    return textlib_is_blank(r) ? textlib_after_blank(r, column) : column + textlib_columns_of(r);
+std::uint64_t unit_columns(const textlib_unit &unit) {
+    return textlib_unit_columns(unit.rune, unit.bytes, unit.n, keep_bytes);
+}
+
+// The rune of the held line's unit i.
+rune16 held(std::size_t i) {
+    return held_line.units[i].rune;
 }
 
 // An indentation, or a marked paragraph's lead: written only at the start of an output line.
-void write_lead(FILE *out, const rune_string &runes) {
-    for (std::size_t i = 0; i < runes.length; i++) {
-        rune_fputc(runes.runes[i], out);
-        out_column = after_rune(runes.runes[i], out_column);
+void write_lead(FILE *out, const unit_string &units) {
+    for (std::size_t i = 0; i < units.length; i++) {
+        const textlib_unit &unit = units.units[i];
+        textlib_unit_fputc(unit, out);
+        out_column = textlib_is_blank(unit.rune) ? textlib_after_blank(unit.rune, out_column)
+                                                 : out_column + unit_columns(unit);
     }
 }
 
@@ -48,16 +55,16 @@ void write_paragraph_end(FILE *out, int r) {
 void write_as_read(FILE *out) {
     close_open_line(out);
     for (std::size_t i = 0; i < held_line.length; i++)
-        rune_fputc(held_line.runes[i], out);
+        textlib_unit_fputc(held_line.units[i], out);
     write_newline(out);
     paragraph = {NO_PARAGRAPH, 0, 0};
 }
 
-void write_word(FILE *out, const rune_string &opening) {
+void write_word(FILE *out, const unit_string &opening) {
     // The word that opens a line is never tested, and the lead before it is not counted.
     std::uint64_t columns = 0;
     for (std::size_t i = 0; i < word.length; i++)
-        columns += textlib_columns_of(word.runes[i]);
+        columns += unit_columns(word.units[i]);
     if (line_open) {
         if (out_column + 1 + columns > static_cast<std::uint64_t>(line_length)) {
             write_newline(out);
@@ -69,51 +76,63 @@ void write_word(FILE *out, const rune_string &opening) {
     if (word.length == 0) return;
     if (!line_open) write_lead(out, opening);
     for (std::size_t i = 0; i < word.length; i++) {
-        rune_fputc(word.runes[i], out);
-        out_column += textlib_columns_of(word.runes[i]);
+        textlib_unit_fputc(word.units[i], out);
+        out_column += unit_columns(word.units[i]);
     }
     line_open = true;
 }
 
 // The words of the line from i on; blanks between and after them are dropped.
-void write_words(FILE *out, std::size_t i, const rune_string &opening) {
+void write_words(FILE *out, std::size_t i, const unit_string &opening) {
     while (i < held_line.length) {
         word.length = 0;
-        for (; i < held_line.length && !textlib_is_blank(held_line.runes[i]); i++) {
-            // Rune 0 ends a zero-terminated word where it stands, so it never stays in one.
-            if (held_line.runes[i] != 0) runes_append(&word, held_line.runes[i]);
+        bool after_malformed = false;
+        for (; i < held_line.length && !textlib_is_blank(held(i)); i++) {
+            const textlib_unit &unit = held_line.units[i];
+            // Rune 0 ends a zero-terminated word where it stands, so it never stays in one; but
+            // with keep_bytes it stays after a malformed rune, which the bytes after it could
+            // otherwise join.
+            if (unit.rune != 0 || after_malformed) units_append(&word, unit);
+            after_malformed = keep_bytes && unit.rune == RUNE_BAD && unit.n < TEXTLIB_UNIT_MAXBYTES;
         }
         write_word(out, opening);
-        while (i < held_line.length && textlib_is_blank(held_line.runes[i]))
+        while (i < held_line.length && textlib_is_blank(held(i)))
             i++;
     }
 }
 
 bool line_has(std::size_t i, const char *text) {
     for (; *text != '\0'; text++, i++) {
-        if (i >= held_line.length || held_line.runes[i] != static_cast<unsigned char>(*text))
-            return false;
+        if (i >= held_line.length || held(i) != static_cast<unsigned char>(*text)) return false;
     }
     return true;
+}
+
+// prefix_goes_on for a unit, by the bytes it is written as.
+bool unit_goes_on(std::size_t *matched, const textlib_unit &unit) {
+    char bytes[TEXTLIB_UNIT_MAXBYTES];
+    const unsigned n = textlib_unit_write(bytes, unit.rune, unit.bytes, unit.n, keep_bytes);
+    return prefix_goes_on(matched, unit.rune, bytes, n);
 }
 
 // The marker at i, where the line's text begins: its code (NO_PARAGRAPH for none) and quote
 // level, and where it ends.
 paragraph_key marker_at(std::size_t i, std::size_t *after) {
     if (prefixing == prefix_kind::string) {
-        for (std::size_t k = 0; k < prefix_length; k++) {
-            if (i + k >= held_line.length || held_line.runes[i + k] != prefix_runes[k])
+        std::size_t matched = 0;
+        for (std::size_t k = i; !prefix_whole(matched); k++) {
+            if (k == held_line.length || !unit_goes_on(&matched, held_line.units[k]))
                 return {NO_PARAGRAPH, 0, 0};
+            *after = k + 1;
         }
-        *after = i + prefix_length;
         return {STRING_MARKER, 0, 0};
     }
-    if (held_line.runes[i] == '>') {
+    if (held(i) == '>') {
         std::uint64_t level = 0;
-        for (std::size_t j = i; j < held_line.length && held_line.runes[j] == '>';) {
+        for (std::size_t j = i; j < held_line.length && held(j) == '>';) {
             level++;
             *after = ++j;
-            while (j < held_line.length && textlib_is_blank(held_line.runes[j]))
+            while (j < held_line.length && textlib_is_blank(held(j)))
                 j++;
         }
         return {QUOTE_MARKER, level, 0};
@@ -121,7 +140,7 @@ paragraph_key marker_at(std::size_t i, std::size_t *after) {
     for (int m = 0; m < FIXED_MARKER_COUNT; m++) {
         const std::size_t end = i + std::strlen(FIXED_MARKERS[m]);
         if (line_has(i, FIXED_MARKERS[m]) &&
-            (end == held_line.length || textlib_is_blank(held_line.runes[end]))) {
+            (end == held_line.length || textlib_is_blank(held(end)))) {
             *after = end;
             return {FIRST_FIXED_MARKER + m, 0, 0};
         }
@@ -145,20 +164,20 @@ void fill_line(FILE *out, std::size_t i) {
         write_words(out, i, indent);
         return;
     }
-    while (after < held_line.length && textlib_is_blank(held_line.runes[after]))
+    while (after < held_line.length && textlib_is_blank(held(after)))
         after++;
     if (after == held_line.length) {
         write_as_read(out);
         return;
     }
     for (std::size_t k = 0; k < i; k++)
-        key.indent = textlib_after_blank(held_line.runes[k], key.indent);
+        key.indent = textlib_after_blank(held(k), key.indent);
     if (!(key == paragraph)) {
         close_open_line(out);
         paragraph = key;
         held_lead.length = 0;
         for (std::size_t k = 0; k < after; k++)
-            runes_append(&held_lead, held_line.runes[k]);
+            units_append(&held_lead, held_line.units[k]);
     }
     write_words(out, after, held_lead);
 }
@@ -166,15 +185,17 @@ void fill_line(FILE *out, std::size_t i) {
 } // namespace
 
 void linefill_reference(FILE *in, FILE *out) {
+    textlib_unit_reader reader = {in, 0, {}};
     for (;;) {
         held_line.length = 0;
+        textlib_unit unit;
         int r;
-        while ((r = rune_fgetc(in)) != -1 && r != TEXTLIB_NEWLINE)
-            runes_append(&held_line, static_cast<rune16>(r));
+        while ((r = textlib_unit_fgetc(&reader, &unit)) != -1 && r != TEXTLIB_NEWLINE)
+            units_append(&held_line, unit);
         std::size_t i = 0;
         indent.length = 0;
-        for (; i < held_line.length && textlib_is_blank(held_line.runes[i]); i++)
-            runes_append(&indent, held_line.runes[i]);
+        for (; i < held_line.length && textlib_is_blank(held(i)); i++)
+            units_append(&indent, held_line.units[i]);
         if (i == held_line.length)
             write_paragraph_end(out, r);
         else

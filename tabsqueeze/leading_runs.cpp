@@ -183,7 +183,7 @@ const char *squeeze_block(const char *p, const char *end, bool at_eof, squeeze_s
                 continue;
             }
         }
-        if (squeeze_runes(&p, end, at_eof, s, out) == TEXTLIB_MORE) break;
+        if (squeeze_step(&p, end, at_eof, s, out) == TEXTLIB_MORE) break;
     }
     return p;
 }

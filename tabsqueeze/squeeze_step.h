@@ -11,26 +11,29 @@ inline bool blanks_begin_runs(const squeeze_state &s) {
     return all_blanks || s.at_line_start;
 }
 
-// Moves the state past a rune that goes out as it is.
-inline void pass_rune(squeeze_state *s, rune16 r) {
+// Moves the state past a rune that goes out as it is, of columns columns but for a newline.
+inline void pass_rune(squeeze_state *s, rune16 r, std::uint64_t columns) {
     if (all_blanks) {
-        s->column = r == TEXTLIB_NEWLINE ? 0 : s->column + textlib_columns_of(r);
+        s->column = r == TEXTLIB_NEWLINE ? 0 : s->column + columns;
         return;
     }
     // By display width a rune of no width leaves a line at its start.
-    s->at_line_start = r == TEXTLIB_NEWLINE || (s->at_line_start && textlib_columns_of(r) == 0);
+    s->at_line_start = r == TEXTLIB_NEWLINE || (s->at_line_start && columns == 0);
 }
 
 // Writes a stretch, whose runes go out as they are, a column each, and moves the state past it.
-inline void pass_stretch(textlib_writer *w, const textlib_stretch &stretch, squeeze_state *s) {
-    textlib_write_stretch(w, stretch, &s->column);
+inline void pass_stretch(textlib_writer *w, const textlib_stretch &stretch, bool keep,
+                         squeeze_state *s) {
+    textlib_write_stretch(w, stretch, keep, &s->column);
     // Without -a newlines are stops, so the stretch holds none: the line is past its start.
     s->at_line_start = false;
 }
 
-// A rune that the exact step hands over: it goes on with an open run or ends it, begins a run, or
-// goes out as it is.
-inline void take_rune(textlib_writer *w, rune16 r, squeeze_state *s) {
+// A rune that the exact step hands over, read from its width bytes at p: it goes on with an open
+// run or ends it, begins a run, or goes out as it is.
+template <bool keep>
+[[gnu::always_inline]] inline void take_rune(textlib_writer *w, rune16 r, const char *p,
+                                             unsigned width, squeeze_state *s) {
     if (s->in_run) {
         if (textlib_is_blank(r)) {
             s->column = textlib_after_blank(r, s->column);
@@ -45,8 +48,8 @@ inline void take_rune(textlib_writer *w, rune16 r, squeeze_state *s) {
         s->column = textlib_after_blank(r, s->column);
         return;
     }
-    pass_rune(s, r);
-    w->at += textlib_encode3(textlib_writer_room(w, U8_MAXBYTES), r);
+    pass_rune(s, r, textlib_unit_columns(r, p, width, keep));
+    w->at += textlib_unit_write(textlib_writer_room(w, TEXTLIB_UNIT_MAXBYTES), r, p, width, keep);
 }
 
 // The next thing from the exact step: inside a run every rune, for the first that is no blank ends
@@ -61,18 +64,19 @@ inline void take_rune(textlib_writer *w, rune16 r, squeeze_state *s) {
 }
 
 // The exact step: rune by rune by the reference's rules, up to where plain text is ahead or a rune
-// needs bytes still to come; says which, with *p moved there.
+// needs bytes still to come; says which, with *p moved there. Made for each value of keep_bytes.
+template <bool keep>
 [[gnu::always_inline]] inline textlib_step_kind
 squeeze_runes(const char **p, const char *end, bool at_eof, squeeze_state *s, textlib_output *out) {
     textlib_writer w = textlib_writer_start(out);
     // A copy of the state, which the bytes written cannot alias, so that it stays in registers.
     squeeze_state state = *s;
-    textlib_step step = textlib_step_start(*p, end, at_eof);
+    textlib_step step = textlib_step_start(*p, end, at_eof, keep);
     for (;;) {
         const textlib_step_kind kind = step_next(&step, state);
         switch (kind) {
-        case TEXTLIB_STRETCH: pass_stretch(&w, step.stretch, &state); break;
-        case TEXTLIB_RUNE: take_rune(&w, step.rune, &state); break;
+        case TEXTLIB_STRETCH: pass_stretch(&w, step.stretch, keep, &state); break;
+        case TEXTLIB_RUNE: take_rune<keep>(&w, step.rune, step.at, step.width, &state); break;
         case TEXTLIB_MORE:
         case TEXTLIB_PLAIN:
             textlib_writer_done(&w);
@@ -81,6 +85,13 @@ squeeze_runes(const char **p, const char *end, bool at_eof, squeeze_state *s, te
             return kind;
         }
     }
+}
+
+// squeeze_runes made for the value keep_bytes has.
+[[gnu::always_inline]] inline textlib_step_kind
+squeeze_step(const char **p, const char *end, bool at_eof, squeeze_state *s, textlib_output *out) {
+    return keep_bytes ? squeeze_runes<true>(p, end, at_eof, s, out)
+                      : squeeze_runes<false>(p, end, at_eof, s, out);
 }
 
 #endif

@@ -34,19 +34,23 @@ void write_run_by_runes(std::uint64_t start, std::uint64_t end, FILE *out) {
 
 void tabsqueeze_reference(FILE *in, FILE *out) {
     std::uint64_t column = 0;
-    int r = rune_fgetc(in);
+    textlib_unit_reader reader = {in, 0, {}};
+    textlib_unit unit;
+    int r = textlib_unit_fgetc(&reader, &unit);
     while (r != -1) {
         if (starts_run(r, column)) {
             // Only the run's two columns are kept; the rune that ends it is looked at next.
             const std::uint64_t start = column;
-            for (; textlib_is_blank(r); r = rune_fgetc(in))
+            for (; textlib_is_blank(r); r = textlib_unit_fgetc(&reader, &unit))
                 column = textlib_after_blank(r, column);
             write_run_by_runes(start, column, out);
             continue;
         }
-        rune_fputc(static_cast<rune16>(r), out);
-        column = r == TEXTLIB_NEWLINE ? 0 : column + textlib_columns_of(static_cast<rune16>(r));
-        r = rune_fgetc(in);
+        textlib_unit_fputc(unit, out);
+        column = r == TEXTLIB_NEWLINE
+                     ? 0
+                     : column + textlib_unit_columns(unit.rune, unit.bytes, unit.n, keep_bytes);
+        r = textlib_unit_fgetc(&reader, &unit);
     }
 }
 

@@ -25,6 +25,7 @@ FILE *emptied(FILE *file) {
 void put_in_force(const run_settings &s) {
     frame_tabs(s.tabs.c_str());
     display_width = s.display_width;
+    keep_bytes = s.keep_bytes;
     all_blanks = s.all_blanks;
     line_length = s.line_length;
     prefixing = prefix_kind::none;
@@ -56,6 +57,37 @@ std::vector<int> runes_of(std::string_view bytes) {
     return runes;
 }
 
+// The character from U+10000 to U+10FFFF whose four bytes of UTF-8 begin bytes, worked out here
+// apart from textlib's own, or 0.
+std::uint32_t four_byte_character(std::string_view bytes) {
+    if (bytes.size() < 4 || static_cast<unsigned char>(bytes[0]) >> 3 != 0x1E) return 0;
+    std::uint32_t c = static_cast<unsigned char>(bytes[0]) & 0x07u;
+    for (std::size_t i = 1; i < 4; i++) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if ((b & 0xC0) != 0x80) return 0;
+        c = c << 6 | (b & 0x3Fu);
+    }
+    return c >= 0x10000 && c <= 0x10FFFF ? c : 0;
+}
+
+// The runes as a run with these settings reads them: with --keep-bytes a four-byte sequence is
+// one, its character.
+std::vector<int> runes_of(std::string_view bytes, const run_settings &s) {
+    if (!s.keep_bytes) return runes_of(bytes);
+    std::vector<int> runes;
+    for (std::size_t i = 0; i < bytes.size();) {
+        if (const std::uint32_t c = four_byte_character(bytes.substr(i)); c != 0) {
+            runes.push_back(static_cast<int>(c));
+            i += 4;
+            continue;
+        }
+        rune16 r;
+        i += static_cast<std::size_t>(textlib_take(&r, bytes.data() + i, bytes.size() - i, true));
+        runes.push_back(r);
+    }
+    return runes;
+}
+
 bool is_blank(int r) {
     return r == ' ' || r == '\t';
 }
@@ -75,15 +107,18 @@ std::vector<rune_line> lines_of(const std::vector<int> &runes) {
     return lines;
 }
 
-// The words in order, rune 0 left out as linefill leaves it out.
-std::vector<rune_line> words_of(const std::vector<int> &runes) {
+// The words in order, rune 0 left out as linefill leaves it out: with --keep-bytes, not right
+// after a malformed rune in its word.
+std::vector<rune_line> words_of(const std::vector<int> &runes, const run_settings &s) {
     std::vector<rune_line> words(1);
+    bool after_malformed = false;
     for (const int r : runes) {
         if (is_blank(r) || r == '\n') {
             if (!words.back().empty()) words.emplace_back();
-        } else if (r != 0) {
+        } else if (r != 0 || after_malformed) {
             words.back().push_back(r);
         }
+        after_malformed = s.keep_bytes && r == RUNE_BAD;
     }
     if (words.back().empty()) words.pop_back();
     return words;
@@ -116,10 +151,10 @@ std::uint64_t columns_of(const rune_line &line, const run_settings &s) {
     std::uint64_t column = 0;
     for (const int r : line) {
         if (r != '\t') {
-            column +=
-                s.display_width
-                    ? static_cast<std::uint64_t>(textlib_display_width(static_cast<rune16>(r)))
-                    : 1;
+            const int width = r > 0xFFFF
+                                  ? textlib_supplementary_width(static_cast<std::uint32_t>(r))
+                                  : textlib_display_width(static_cast<rune16>(r));
+            column += s.display_width ? static_cast<std::uint64_t>(width) : 1;
         } else if (stops.size() == 1) {
             column = (column / stops[0] + 1) * stops[0];
         } else {
@@ -166,7 +201,8 @@ std::string contents_of(FILE *stream) {
 std::string shown(const run_settings &s) {
     return "-t " + s.tabs + (s.display_width ? " --display-width" : "") +
            (s.all_blanks ? " -a" : "") + " -l " + std::to_string(s.line_length) +
-           (s.prefixed ? " --prefix" + (s.prefix.empty() ? "" : "=" + s.prefix) : "");
+           (s.prefixed ? " --prefix" + (s.prefix.empty() ? "" : "=" + s.prefix) : "") +
+           (s.keep_bytes ? " --keep-bytes" : "");
 }
 
 const filter_tool expand_tool = {expand_reference, expand_blocks};
@@ -312,18 +348,18 @@ std::string linefill_holds(const input_list &in, const run_settings &s, std::siz
     // The end of an input ends its last word and line.
     std::vector<rune_line> words, blank_lines;
     for (const std::string_view text : in) {
-        const std::vector<int> runes = runes_of(text);
-        const std::vector<rune_line> these = words_of(runes), blank = blank_lines_of(runes);
+        const std::vector<int> runes = runes_of(text, s);
+        const std::vector<rune_line> these = words_of(runes, s), blank = blank_lines_of(runes);
         words.insert(words.end(), these.begin(), these.end());
         blank_lines.insert(blank_lines.end(), blank.begin(), blank.end());
     }
-    const std::vector<int> written = runes_of(out);
-    if (words_of(written) != words)
+    const std::vector<int> written = runes_of(out, s);
+    if (words_of(written, s) != words)
         return broken("the words come out in the order they went in", s, block);
     if (blank_lines_of(written) != blank_lines)
         return broken("the blank lines come out as they went in", s, block);
     for (const rune_line &line : lines_of(written)) {
-        if (words_of(line).size() >= 2 &&
+        if (words_of(line, s).size() >= 2 &&
             columns_of(line, s) > static_cast<std::uint64_t>(s.line_length))
             return broken("a line of two words or more fits the length", s, block);
     }

@@ -33,6 +33,7 @@ struct run_settings {
     int line_length = 70;       // linefill's -l
     bool prefixed = false;      // linefill's --prefix: the markers, or with a string that string
     std::string prefix{};
+    bool keep_bytes = false; // --keep-bytes
 };
 std::string shown(const run_settings &s);
 

@@ -180,6 +180,28 @@ TEST(RuneStream, TakeOverMemoryGroupsExactlyAsTheStreamReader) {
     }
 }
 
+// Kept, a four-byte sequence of U+10000 to U+10FFFF is one unit: not one that is overlong (F0 8F),
+// above U+10FFFF (F4 90, F5) or cut short. Every unit holds the bytes it was read from.
+TEST(RuneStream, UnitsKeepTheirBytesAndFourByteSequencesWhole) {
+    const std::string text = "\xf0\x90\x80\x80\xf4\x8f\xbf\xbf\xf0\x8f\xbf\xbf\xf4\x90\x80\x80"
+                             "\xf5\x80\x80\x80\xf0\x9f\x98\xe2\x82"
+                             "a\xf0\x9f";
+    for (const bool keep : {false, true}) {
+        keep_bytes = keep;
+        FILE *in = stream_of(text);
+        textlib_unit_reader reader = {in, 0, {}};
+        textlib_unit unit;
+        std::string widths, bytes;
+        for (int r; (r = textlib_unit_fgetc(&reader, &unit)) != -1;
+             bytes.append(unit.bytes, unit.n))
+            widths += static_cast<char>(r == unit.rune ? '0' + unit.n : '?');
+        fclose(in);
+        EXPECT_EQ(widths, keep ? "441111111111111112111" : "111111111111111111111112111");
+        EXPECT_EQ(bytes, text);
+    }
+    keep_bytes = false;
+}
+
 TEST(RuneStream, WritingReencodesAndStopsAtAFailedWrite) {
     FILE *out = tmpfile();
     EXPECT_EQ(rune_fputc(0, out), 0);

@@ -14,7 +14,8 @@ TEST(Expand, KeepsItsRulesOnGeneratedText) {
     for (int round = 0; round < 700; round++) {
         const bool chunks = round % 7 >= 4;
         const std::string text = generated_text(rng, chunks ? 200 + rng() % 3000 : rng() % 300);
-        const run_settings s{chunks ? widths[rng() % 7] : generated_tabs(rng), round % 3 == 0};
+        run_settings s{chunks ? widths[rng() % 7] : generated_tabs(rng), round % 3 == 0};
+        s.keep_bytes = round % 4 >= 2;
         const std::size_t block = !chunks          ? 1 + rng() % 20
                                   : round % 2 == 0 ? TEXTLIB_BLOCK
                                                    : 129 + rng() % 600;
@@ -65,6 +66,15 @@ TEST(Expand, TabsBecomeSpacesUpToTheNextStopCountedInRunes) {
         {{}, "a\xe2\x82", "a\xc2\x80"},
         {{}, "\xf0\x9f\x98\x80\t.", "\xc2\x80\xc2\x80\xc2\x80\xc2\x80    ."},
         {{}, "\xc0\xb1\xe0\x81\x81", "1A"},
+        // Kept: a four-byte sequence is one rune, anything else malformed as many as before.
+        {{"--keep-bytes"}, "hi \xf0\x9f\x91\x8b\tx\n", "hi \xf0\x9f\x91\x8b    x\n"},
+        {{"--keep-bytes", "--display-width"}, "hi \xf0\x9f\x91\x8b\tx", "hi \xf0\x9f\x91\x8b   x"},
+        {{"--keep-bytes"},
+         "caf\xe9\t\xf0\x9f\x98\t\xf0\x8f\xbf\xbf\t.",
+         "caf\xe9    \xf0\x9f\x98     \xf0\x8f\xbf\xbf    ."},
+        {{"--keep-bytes"},
+         std::string("\0\xc0\xaf\xe0\x82\x80\xe2\x82", 8),
+         "\xc0\x80/\xe0\x82\x80\xe2\x82"},
     };
     for (const e2e_case &c : cases) {
         const run_result r = run_tool("expand", c.args, c.input);

@@ -41,7 +41,9 @@ const std::string V = "  -v                show the identification on standard e
                       "                    without reading any input\n";
 const std::string T = "  -t N              tab stops every N columns (default 8)\n";
 const std::string LIST = "  -t LIST           tab stops at the columns listed, such as 4,8,20\n";
-const std::string D = "  --display-width   count each rune as the columns a terminal shows it in\n";
+const std::string D =
+    "  --display-width   count each rune as the columns a terminal shows it in\n"
+    "  --keep-bytes      keep malformed bytes and characters above U+FFFF as read\n";
 const std::string LONG = "  --help            show this help\n"
                          "  --version         show the identification on standard output\n";
 const std::string EXPAND_HELP = EXPAND_USAGE + V + T + LIST + D + LONG;
@@ -101,6 +103,7 @@ TEST(Frame, HelpAndVersionOnlyWhereAnOptionMayStand) {
         {"tally", {"--help=1"}, "", TALLY_USAGE, 1},
         {"linefill", {"--verbose"}, "", LINEFILL_USAGE, 1},
         {"tally", {"--display-width"}, "", TALLY_USAGE, 1},
+        {"tally", {"--keep-bytes"}, "", TALLY_USAGE, 1},
     };
     // clang-format on
     expect_runs(cases);

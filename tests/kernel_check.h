@@ -58,6 +58,9 @@ inline kernel_found kernel_finds(const char *p, const char *end, unsigned stops,
     const textlib_runes r = textlib_rune_starts(p, end);
     add("rune_starts", "starts,whole,plain,tabs,newlines,spaces,zeros,cut_short", r.starts, r.whole,
         r.plain, r.tabs, r.newlines, r.spaces, r.zeros, r.cut_short);
+    std::uint64_t four_leads;
+    textlib_rune_starts_fours(p, end, &four_leads);
+    add("rune_starts_fours", "four_leads", four_leads);
     const textlib_view view = textlib_look(p, end);
     add("look", "tabs,newlines,spaces,plain_length", view.tabs, view.newlines, view.spaces,
         view.plain_length);

@@ -68,12 +68,13 @@ TEST(Linefill, KeepsItsRulesOnGeneratedText) {
                                                             : generated_text(rng, rng() % 400);
         const input_list inputs = round % 2 == 0 ? input_list{text} : split_randomly(rng, text);
         const char *const prefixes[] = {"", "XY", "\xc3\xa9>", "> "};
-        const run_settings s{generated_tabs(rng),
-                             round % 4 == 0,
-                             false,
-                             round % 5 == 0 ? 1 + static_cast<int>(rng() % 40) : lengths[rng() % 8],
-                             prefixed,
-                             prefixes[rng() % 4]};
+        run_settings s{generated_tabs(rng),
+                       round % 4 == 0,
+                       false,
+                       round % 5 == 0 ? 1 + static_cast<int>(rng() % 40) : lengths[rng() % 8],
+                       prefixed,
+                       prefixes[rng() % 4]};
+        s.keep_bytes = round % 7 >= 4;
         const std::size_t block = round % 3 == 1 ? TEXTLIB_BLOCK : 1 + rng() % 20;
         refilled_unchanged += !prefixed && !has_word_of_rune_0_only(inputs);
         ASSERT_EQ(linefill_holds(inputs, s, block), "") << testing::PrintToString(inputs);
@@ -236,6 +237,24 @@ TEST(Linefill, MalformedAndOverlongInputIsReadLikeAnyRune) {
          "c\n",
          "abc\n"},
         {{}, "\xc1\x81\xe0\x81\x81\n", "AA\n"},
+        // Kept: a four-byte sequence is one rune, of its display width with --display-width.
+        {{"--keep-bytes", "-l", "5"},
+         "\xf0\x9f\x91\x8b\xf0\x9f\x91\x8b ab \xff\n",
+         "\xf0\x9f\x91\x8b\xf0\x9f\x91\x8b ab\n\xff\n"},
+        {{"--keep-bytes", "--display-width", "-l", "5"},
+         "\xf0\x9f\x91\x8b\xf0\x9f\x91\x8b ab \xff\n",
+         "\xf0\x9f\x91\x8b\xf0\x9f\x91\x8b\nab \xff\n"},
+        // Kept, rune 0 stays in its word after a malformed rune of fewer than four bytes, so that
+        // the bytes around it do not join, as into U+2080.
+        {{"--keep-bytes"},
+         std::string("\xe2\0\x82\x80 \xe2\x82\0\x80 a\0b \xf0\x9f\x91\x8b\0x\n", 21),
+         "\xe2\xc0\x80\x82\x80 \xe2\x82\xc0\x80\x80 ab \xf0\x9f\x91\x8bx\n"},
+        // Kept, a marker is matched by its bytes: a four-byte character's whole, not another
+        // malformed byte.
+        {{"--keep-bytes", "--prefix=\xf0\x9f\x91\x89"},
+         "\xf0\x9f\x91\x89 a\n\xf0\x9f\x91\x89 b\n\xff c\n",
+         "\xf0\x9f\x91\x89 a b\n\xff c\n"},
+        {{"--keep-bytes", "--prefix=\xff"}, "\xff a\n\xff b\n\xfe c\n", "\xff a b\n\xfe c\n"},
         {{"-l", "5"},
          "\xe4\xb8\x80\xe4\xb8\x80 \xe0\xa0\x80\xe0\xa0\x80\xe0\xa0\x80\n",
          "\xe4\xb8\x80\xe4\xb8\x80\n\xe0\xa0\x80\xe0\xa0\x80\xe0\xa0\x80\n"},

@@ -78,7 +78,8 @@ TEST(Tabsqueeze, KeepsItsRulesOnGeneratedText) {
         const std::string text = lines            ? indented_text(rng, 500 + rng() % 8000)
                                  : round % 2 == 0 ? blank_heavy_text(rng, rng() % 300)
                                                   : generated_text(rng, rng() % 300);
-        const run_settings s{generated_tabs(rng), round % 3 == 0, rng() % 2 == 0};
+        run_settings s{generated_tabs(rng), round % 3 == 0, rng() % 2 == 0};
+        s.keep_bytes = round % 4 >= 2;
         const std::size_t block = lines ? blocks[rng() % 5] : 1 + rng() % 64;
         squeezed_rounds += must_squeeze(text, s);
         ASSERT_EQ(tabsqueeze_holds(text, s, block), "") << testing::PrintToString(text);
@@ -154,6 +155,11 @@ TEST(Tabsqueeze, RunsBecomeTheShortestTabsAndSpaces) {
         {{}, "\xc3", "\xc2\x80"},
         {{}, "\xff        x", "\xc2\x80        x"},
         {a, "\xff" + s7 + "x", "\xc2\x80\tx"},
+        // Kept: a four-byte sequence is one rune, of its display width with --display-width.
+        {{"-a", "--keep-bytes"}, "\xff\xf0\x9f\x91\x8b      x", "\xff\xf0\x9f\x91\x8b\tx"},
+        {{"-a", "--keep-bytes", "--display-width"},
+         "\xf0\x9f\x91\x8b" + s7 + "x",
+         "\xf0\x9f\x91\x8b\t x"},
         // Without -a, blanks after the first other rune of a line are copied as they stand.
         {{}, " \t x  \t y", "\t x  \t y"},
         {{}, "a\xc0\x89" + s8 + "b", "a\t" + s8 + "b"},

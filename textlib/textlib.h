@@ -72,6 +72,7 @@ enum frame_long_code : int {
     LONG_HELP = 0x100,
     LONG_VERSION,
     LONG_DISPLAY_WIDTH, // expand, tabsqueeze and linefill
+    LONG_KEEP_BYTES,    // expand, tabsqueeze and linefill
     LONG_FILES0_FROM,   // tally
     LONG_TOTAL,         // tally
     LONG_PREFIX,        // linefill
@@ -114,6 +115,10 @@ int frame_run(int argc, char **argv, void (*per_file)(const char *name));
 extern int tab_width;
 // Set by --display-width: a rune takes the columns a terminal shows it in, not one.
 extern bool display_width;
+// Set by --keep-bytes: what the codec reads as malformed is written as it was read, not as C2 80,
+// and a four-byte sequence of U+10000 to U+10FFFF is one rune of one column (or of its display
+// width).
+extern bool keep_bytes;
 // -t's value: one width from 1 to INT_MAX into tab_width, or a list of two or more increasing
 // stops from 1 to INT_MAX, apart by commas or blanks; anything else ends the program.
 void frame_tabs(const char *text);

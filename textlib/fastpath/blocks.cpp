@@ -31,9 +31,9 @@ bool textlib_input_fill(textlib_input *in) {
     std::memmove(in->data, in->data + in->begin, left);
     in->begin = 0;
     in->end = left;
-    // A routine takes all but a sequence that more bytes may complete; anything else is a fault
-    // that would lose input or overrun the buffer, so it ends the program at once.
-    if (left >= U8_MAXBYTES) std::abort();
+    // A routine takes all but a sequence that more bytes may complete, less than a unit; anything
+    // else is a fault that would lose input or overrun the buffer, so it ends the program at once.
+    if (left >= TEXTLIB_UNIT_MAXBYTES) std::abort();
     for (;;) {
         const ssize_t got = read(fileno(in->stream), in->data + left, in->block);
         if (got > 0) {

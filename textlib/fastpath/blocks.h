@@ -4,6 +4,7 @@
 #define TEXTLIB_FASTPATH_BLOCKS_H
 
 #include "textlib.h"
+#include "units.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -132,7 +133,7 @@ struct textlib_input {
     textlib_output *borrower;
     // A chunk's worth of room after the bytes a read may bring, so that a fixed-size copy of a few
     // bytes may read past them.
-    char data[TEXTLIB_BLOCK + U8_MAXBYTES + TEXTLIB_SHORT];
+    char data[TEXTLIB_BLOCK + TEXTLIB_UNIT_MAXBYTES - 1 + TEXTLIB_SHORT];
 };
 
 void textlib_input_start(textlib_input *in, FILE *stream, textlib_output *borrower,

@@ -10,6 +10,7 @@
 
 int tab_width = 8;
 bool display_width = false;
+bool keep_bytes = false;
 
 std::uint64_t *textlib_tab_list = nullptr;
 std::size_t textlib_tab_stops = 0;

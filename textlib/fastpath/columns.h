@@ -5,6 +5,7 @@
 
 #include "runes.h"
 #include "scan.h"
+#include "units.h"
 #include "width.h"
 
 #include <cstddef>
@@ -69,6 +70,16 @@ inline std::uint64_t textlib_columns_of(rune16 r) {
     return display_width ? static_cast<std::uint64_t>(textlib_display_width(r)) : 1;
 }
 
+// The columns of the rune r read from its width bytes at p, neither tab nor newline: a four-byte
+// sequence kept whole takes those of its character. keep is keep_bytes, a constant where a loop
+// is made for one value of it, so that the loop made without it tests nothing more.
+inline std::uint64_t textlib_unit_columns(rune16 r, const char *p, unsigned width, bool keep) {
+    if (!keep || width < TEXTLIB_UNIT_MAXBYTES) return textlib_columns_of(r);
+    return display_width
+               ? static_cast<std::uint64_t>(textlib_supplementary_width(textlib_char_of_four(p)))
+               : 1;
+}
+
 // The display column after the plain text from p to end, which holds no tab, from column at p:
 // worked out for the last line alone.
 std::uint64_t textlib_columns_after(const char *p, const char *end, std::uint64_t column);
@@ -83,7 +94,8 @@ inline const char *textlib_skip_columns(const char *p, const char *end, unsigned
     return plain;
 }
 
-// The long option of the tools that count columns.
-constexpr frame_long_option TEXTLIB_COLUMN_OPTIONS[] = {{"display-width", LONG_DISPLAY_WIDTH}};
+// The long options of the tools that count columns.
+constexpr frame_long_option TEXTLIB_COLUMN_OPTIONS[] = {{"display-width", LONG_DISPLAY_WIDTH},
+                                                        {"keep-bytes", LONG_KEEP_BYTES}};
 
 #endif

@@ -8,6 +8,7 @@
 #include "blocks.h"
 #include "runes.h"
 #include "scan.h"
+#include "units.h"
 
 #include <cstdint>
 #include <cstring>
@@ -16,7 +17,8 @@
 constexpr std::size_t TEXTLIB_STRETCH_ROOM = 2 * 64;
 
 // A stretch of runes that need no decoding, n bytes from at: one-byte runes, plain runes and
-// malformed runes of two bytes. Bit i of a mask is for at[i], and only bits below n are set.
+// malformed runes of two bytes, and with keep_bytes four-byte sequences, one rune each. Bit i of a
+// mask is for at[i], and only bits below n are set.
 struct textlib_stretch {
     const char *at;
     unsigned n;
@@ -25,14 +27,19 @@ struct textlib_stretch {
     std::uint64_t doubled, dropped;
     std::uint64_t starts; // every rune
     std::uint64_t newlines, zeros;
+    // Kept: the last bytes of malformed runes of one or two bytes, which continuation bytes right
+    // after them would join.
+    std::uint64_t joinable;
 };
 
 // What a call of the exact step yields.
 enum textlib_step_kind {
     TEXTLIB_STRETCH, // step.stretch: runes that need no decoding
-    TEXTLIB_RUNE,    // step.rune, its step.width bytes at step.at: one the tool must look at
-    TEXTLIB_MORE,    // the rune at step.next needs bytes still to come
-    TEXTLIB_PLAIN,   // plain text is ahead at step.next, or the bytes have ended there
+    // step.rune, its step.width bytes at step.at: one the tool must look at, with keep_bytes a
+    // four-byte sequence too, as a RUNE_BAD of four bytes
+    TEXTLIB_RUNE,
+    TEXTLIB_MORE,  // the rune at step.next needs bytes still to come
+    TEXTLIB_PLAIN, // plain text is ahead at step.next, or the bytes have ended there
 };
 
 // The step's functions are always inlined: in a tool's loop its state then stays in registers,
@@ -44,14 +51,17 @@ struct textlib_step {
     const char *next; // the first byte not yet yielded
     const char *end;
     bool at_eof;
+    // keep_bytes, a constant where the tool's loop is made for one value of it: either way's code
+    // then has its registers to itself.
+    bool keep;
     const char *chunk_at;
     unsigned stop;
     bool plain_after;
     textlib_runes runes;
-    std::uint64_t longer;           // the starts of runes of more than one byte
-    std::uint64_t doubled, dropped; // as a stretch has them
-    std::uint64_t decoded;          // runes that go to the tool decoded
-    std::uint64_t next_blank;       // runes before one that may be a blank or a newline
+    std::uint64_t longer;                     // the starts of runes of more than one byte
+    std::uint64_t doubled, dropped, joinable; // as a stretch has them
+    std::uint64_t decoded;                    // runes that go to the tool decoded
+    std::uint64_t next_blank;                 // runes before one that may be a blank or a newline
     // What the last call yielded.
     textlib_stretch stretch;
     rune16 rune;
@@ -59,23 +69,62 @@ struct textlib_step {
     unsigned width;
 };
 
-inline textlib_step textlib_step_start(const char *p, const char *end, bool at_eof) {
+inline textlib_step textlib_step_start(const char *p, const char *end, bool at_eof, bool keep) {
     textlib_step s{};
     s.next = s.chunk_at = p;
     s.end = end;
     s.at_eof = at_eof;
+    s.keep = keep;
     return s;
+}
+
+// With keep_bytes, makes each four-byte sequence among the runes at p one rune: to the kernel its
+// bytes are four malformed runes of one byte, the first of them one of four_leads. A sequence that
+// the runes end in is left for the next chunk, or for more bytes unless at_eof. Returns the
+// sequences' first bytes.
+[[gnu::always_inline]] inline std::uint64_t textlib_join_fours(textlib_runes *runes,
+                                                               std::uint64_t four_leads,
+                                                               const char *p, const char *end,
+                                                               bool at_eof) {
+    std::uint64_t fours = 0;
+    // A branch on each costs little, for they are few.
+    for (; four_leads != 0; four_leads &= four_leads - 1) {
+        const unsigned at = textlib_lowest(four_leads);
+        const int four = textlib_four_bytes(p + at, static_cast<std::size_t>(end - p) - at);
+        if (four < 0 || (four == 0 && at_eof)) continue;
+        if (at + TEXTLIB_UNIT_MAXBYTES <= runes->whole) {
+            fours |= std::uint64_t{1} << at;
+            runes->starts &= ~(std::uint64_t{7} << (at + 1));
+            continue;
+        }
+        const std::uint64_t bytes = textlib_below(at);
+        *runes = {runes->starts & bytes,    runes->plain & bytes,
+                  runes->tabs & bytes,      runes->newlines & bytes,
+                  runes->spaces & bytes,    runes->zeros & bytes,
+                  runes->cut_short & bytes, at};
+        break;
+    }
+    return fours;
 }
 
 // Takes in hand the chunk at s->next; when the bytes there cut a sequence short, yields it as a
 // rune, or waits for more bytes.
 [[gnu::always_inline]] inline bool textlib_step_chunk(textlib_step *s, textlib_step_kind *kind) {
-    s->runes = textlib_rune_starts(s->next, s->end);
+    std::uint64_t fours = 0;
+    if (s->keep) {
+        std::uint64_t four_leads;
+        s->runes = textlib_rune_starts_fours(s->next, s->end, &four_leads);
+        // Rare in any text, random bytes included.
+        if (four_leads != 0) [[unlikely]]
+            fours = textlib_join_fours(&s->runes, four_leads, s->next, s->end, s->at_eof);
+    } else {
+        s->runes = textlib_rune_starts(s->next, s->end);
+    }
     const textlib_runes &runes = s->runes;
     if (runes.whole == 0) {
         rune16 r;
         const int width =
-            textlib_take(&r, s->next, static_cast<std::size_t>(s->end - s->next), s->at_eof);
+            textlib_take_unit(&r, s->next, static_cast<std::size_t>(s->end - s->next), s->at_eof);
         if (width == 0) {
             *kind = TEXTLIB_MORE;
         } else {
@@ -109,6 +158,15 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
     s->doubled = (starts & ~s->longer & ~runes.plain) | runes.cut_short;
     s->dropped = runes.cut_short << 1;
     s->decoded = s->longer & ~runes.cut_short & (display_width ? ~std::uint64_t{0} : ~runes.plain);
+    if (s->keep) {
+        // Only 00 is not written as read, and four-byte sequences, a column each, go in stretches
+        // unless their characters' display widths are needed.
+        s->joinable = (s->doubled & ~runes.zeros & ~runes.cut_short) | runes.cut_short << 1;
+        s->doubled = runes.zeros;
+        s->dropped = 0;
+        if (fours != 0 && !display_width) [[unlikely]]
+            s->decoded &= ~fours;
+    }
     // The runes decoded may be blanks; past the stop nothing is known.
     const std::uint64_t last = std::uint64_t{1} << (s->stop - 1);
     s->next_blank = ((runes.tabs | runes.newlines | runes.spaces | s->decoded) >> 1) | last;
@@ -130,7 +188,12 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
     const auto from = static_cast<unsigned>(s->next - s->chunk_at);
     const std::uint64_t after = s->runes.starts >> from >> 1;
     s->width = after != 0 ? textlib_lowest(after) + 1 : s->runes.whole - from;
-    s->rune = textlib_rune_at(s->next, s->width);
+    // Rare even where they are kept: a four-byte sequence, RUNE_BAD. Only where they are kept
+    // is the width tested, so that a loop made without keep_bytes has no test at all.
+    if (!s->keep || s->width < TEXTLIB_UNIT_MAXBYTES) [[likely]]
+        s->rune = textlib_rune_at(s->next, s->width);
+    else
+        s->rune = RUNE_BAD;
     s->at = s->next;
     s->next += s->width;
     return TEXTLIB_RUNE;
@@ -169,7 +232,8 @@ inline std::uint64_t textlib_step_halts(const textlib_step &s, unsigned halts) {
                   from_here(s->dropped),
                   from_here(s->runes.starts),
                   from_here(s->runes.newlines),
-                  from_here(s->runes.zeros)};
+                  from_here(s->runes.zeros),
+                  s->keep ? from_here(s->joinable) : 0};
     s->next = s->chunk_at + to;
     return TEXTLIB_STRETCH;
 }
@@ -208,12 +272,24 @@ inline void textlib_step_retake_stretch(textlib_step *s) {
     s->stop = 0;
 }
 
-// Writes a stretch at w, as the codec writes its runes back, and moves *column by one a rune, to
-// 0 after a newline.
-inline void textlib_write_stretch(textlib_writer *w, const textlib_stretch &stretch,
+// Whether a stretch from a step started with keep goes out as it stands: kept, nothing is
+// dropped and only 00 doubled.
+inline bool textlib_stretch_as_read(const textlib_stretch &stretch, bool keep) {
+    return keep && stretch.doubled == 0;
+}
+
+// Writes a stretch from a step started with keep at w, as the codec writes its runes back, and
+// moves *column by one a rune, to 0 after a newline.
+inline void textlib_write_stretch(textlib_writer *w, const textlib_stretch &stretch, bool keep,
                                   std::uint64_t *column) {
-    w->at = textlib_reencode_bytes(textlib_writer_room(w, TEXTLIB_STRETCH_ROOM), stretch.at,
-                                   stretch.n, stretch.doubled, stretch.dropped);
+    char *const o = textlib_writer_room(w, TEXTLIB_STRETCH_ROOM);
+    // Kept, a stretch is mostly bytes as they stand, and a copy of fixed size writes it.
+    if (textlib_stretch_as_read(stretch, keep)) {
+        std::memcpy(o, stretch.at, 64);
+        w->at = o + stretch.n;
+    } else {
+        w->at = textlib_reencode_bytes(o, stretch.at, stretch.n, stretch.doubled, stretch.dropped);
+    }
     if (stretch.newlines != 0) {
         *column = textlib_bit_count(stretch.starts &
                                     ~textlib_below(textlib_highest(stretch.newlines) + 1));

@@ -29,10 +29,12 @@ const char *skip_chunks(const char *p, const char *end, unsigned halts, std::uin
 }
 
 // Rune starts by the codec's grouping: a continuation byte starts a rune of its own unless the
-// lead before it, or a three-byte lead and a continuation byte before it, take it along.
-template <typename level> textlib_runes rune_starts_chunks(const char *p, const char *end) {
+// lead before it, or a three-byte lead and a continuation byte before it, take it along. The
+// four_leads only with fours, which costs the rest nothing.
+template <typename level, bool fours>
+textlib_runes runes_of_chunk(const char *p, const char *end, std::uint64_t *four_leads) {
     unsigned length;
-    const chunk_masks m = classify_at<level>(p, end, &length);
+    const chunk_masks m = classify_at<level, fours>(p, end, &length);
     const std::uint64_t lead = m.lead & ~m.never, lead3 = m.lead3 & ~m.never;
     const std::uint64_t taken = m.cont & ((lead << 1) | ((lead3 << 2) & (m.cont << 1)));
     const std::uint64_t starts = ~taken;
@@ -41,6 +43,14 @@ template <typename level> textlib_runes rune_starts_chunks(const char *p, const 
     const std::uint64_t cont1 = m.cont >> 1, cont2 = m.cont >> 2;
     const std::uint64_t whole_lead = ((lead & ~lead3) & cont1) | (lead3 & cont1 & cont2);
     const std::uint64_t plain = starts & ~m.refused & ((~m.cont & ~m.lead) | whole_lead);
+    std::uint64_t leads = 0;
+    if constexpr (fours) {
+        // Continuation bytes after F0-F4, or the end of what was looked at, three ahead.
+        const std::uint64_t cont_or_end = m.cont | (~std::uint64_t{0} << (length - 1) << 1);
+        leads = m.four_leads & ((cont_or_end >> 1) | std::uint64_t{1} << 63) &
+                ((cont_or_end >> 2) | std::uint64_t{3} << 62) &
+                ((cont_or_end >> 3) | std::uint64_t{7} << 61);
+    }
     // A sequence whose bytes may go on past the length is left for the next look.
     unsigned whole = length;
     const std::uint64_t last = std::uint64_t{1} << (length - 1);
@@ -49,6 +59,7 @@ template <typename level> textlib_runes rune_starts_chunks(const char *p, const 
     else if (length >= 2 && (lead3 & (last >> 1)) != 0 && (m.cont & last) != 0)
         whole = length - 2;
     const std::uint64_t bytes = textlib_below(whole);
+    if constexpr (fours) *four_leads = leads & bytes;
     return {starts & bytes,
             plain & bytes,
             m.tab & bytes,
@@ -57,6 +68,15 @@ template <typename level> textlib_runes rune_starts_chunks(const char *p, const 
             m.zero & bytes,
             lead3 & cont1 & ~cont2 & bytes,
             whole};
+}
+
+template <typename level> textlib_runes rune_starts_chunks(const char *p, const char *end) {
+    return runes_of_chunk<level, false>(p, end, nullptr);
+}
+
+template <typename level>
+textlib_runes rune_starts_fours_chunks(const char *p, const char *end, std::uint64_t *four_leads) {
+    return runes_of_chunk<level, true>(p, end, four_leads);
 }
 
 template <typename level> textlib_view look_chunks(const char *p, const char *end) {
@@ -176,8 +196,10 @@ textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const 
 
 // A level's table of the kernel's operations.
 template <typename level> constexpr textlib_kernel kernel_of() {
-    return {skip_chunks<level>, tally_chunks<level>,   rune_starts_chunks<level>,
-            look_chunks<level>, level::reencode_bytes, scan_lines_chunks<level>};
+    return {skip_chunks<level>,        tally_chunks<level>,
+            rune_starts_chunks<level>, rune_starts_fours_chunks<level>,
+            look_chunks<level>,        level::reencode_bytes,
+            scan_lines_chunks<level>};
 }
 
 } // namespace

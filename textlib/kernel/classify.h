@@ -29,6 +29,7 @@ struct chunk_masks {
     std::uint64_t blank_lead; // C0 and E0, which may begin an overlong blank or newline
     std::uint64_t never;      // F0-FF, which begin no sequence; only where refused is set
     std::uint64_t zero;       // 00; only where refused is set
+    std::uint64_t four_leads; // F0-F4, the leads of four-byte UTF-8; likewise, and when asked for
 };
 
 // refused, blank_lead and never from the bytes that a level found to be 00, C0, C1, C2, E0, 80,
@@ -44,8 +45,8 @@ inline void refuse(chunk_masks *m, std::uint64_t zero, std::uint64_t c0, std::ui
 }
 
 // The masks of one chunk from the level's compares: equal, at_least (unsigned), within
-// (unsigned, both ends included), signed_below and signed_above.
-template <typename level> inline chunk_masks classify(const char *p) {
+// (unsigned, both ends included), signed_below and signed_above; four_leads when fours says so.
+template <typename level, bool fours = false> inline chunk_masks classify(const char *p) {
     const typename level::chunk c = level::load(p);
     chunk_masks m{};
     m.tab = level::mask(level::equal(c, 0x09));
@@ -63,6 +64,10 @@ template <typename level> inline chunk_masks classify(const char *p) {
         const auto is = [&c](int byte) { return level::mask(level::equal(c, byte)); };
         refuse(&m, is(0x00), is(0xC0), is(0xC1), is(0xC2), is(0xE0), is(0x80),
                level::mask(level::signed_below(c, 0xA0)), level::mask(level::at_least(c, 0xF0)));
+        // Only where some byte is F0 or above, so that other text pays a test, not a compare.
+        if constexpr (fours) {
+            if (m.never != 0) m.four_leads = level::mask(level::within(c, 0xF0, 0xF4));
+        }
     }
     return m;
 }
@@ -167,17 +172,17 @@ inline unsigned advance_column(std::uint64_t starts, std::uint64_t newlines, uns
 
 // The chunk at p, or the last bytes before end padded with spaces: a space is neither a
 // continuation byte nor a candidate, and it keeps a run open at the end.
-template <typename level>
+template <typename level, bool fours = false>
 inline chunk_masks classify_at(const char *p, const char *end, unsigned *length) {
     if (end - p >= CHUNK) {
         *length = CHUNK;
-        return classify<level>(p);
+        return classify<level, fours>(p);
     }
     char padded[CHUNK];
     std::memset(padded, ' ', sizeof padded);
     std::memcpy(padded, p, static_cast<std::size_t>(end - p));
     *length = static_cast<unsigned>(end - p);
-    return classify<level>(padded);
+    return classify<level, fours>(padded);
 }
 
 } // namespace

@@ -48,6 +48,10 @@ textlib_runes textlib_rune_starts(const char *p, const char *end) {
     return kernel().rune_starts(p, end);
 }
 
+textlib_runes textlib_rune_starts_fours(const char *p, const char *end, std::uint64_t *four_leads) {
+    return kernel().rune_starts_fours(p, end, four_leads);
+}
+
 textlib_view textlib_look(const char *p, const char *end) {
     return kernel().look(p, end);
 }

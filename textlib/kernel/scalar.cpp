@@ -160,6 +160,22 @@ textlib_runes rune_starts_scalar(const char *p, const char *end) {
     return runes;
 }
 
+textlib_runes rune_starts_fours_scalar(const char *p, const char *end, std::uint64_t *four_leads) {
+    const textlib_runes runes = rune_starts_scalar(p, end);
+    const std::ptrdiff_t length = end - p < 64 ? end - p : 64;
+    // A continuation byte, or none looked at, may go on with a four-byte sequence.
+    const auto goes_on = [p, length](std::ptrdiff_t i) {
+        return i >= length || is_continuation(byte_at(p + i));
+    };
+    *four_leads = 0;
+    for (std::ptrdiff_t at = 0; at < runes.whole; at++) {
+        const unsigned b = byte_at(p + at);
+        if (b >= 0xF0 && b <= 0xF4 && goes_on(at + 1) && goes_on(at + 2) && goes_on(at + 3))
+            *four_leads |= std::uint64_t{1} << at;
+    }
+    return runes;
+}
+
 textlib_view look_scalar(const char *p, const char *end) {
     const std::ptrdiff_t length = end - p < 64 ? end - p : 64;
     textlib_view view{0, 0, 0, 0};
@@ -268,5 +284,5 @@ bool always() {
 extern constinit const textlib_level textlib_level_scalar = {
     "scalar",
     always,
-    {skip_scalar, tally_scalar, rune_starts_scalar, look_scalar, textlib_reencode_bytes_scalar,
-     scan_lines_scalar}};
+    {skip_scalar, tally_scalar, rune_starts_scalar, rune_starts_fours_scalar, look_scalar,
+     textlib_reencode_bytes_scalar, scan_lines_scalar}};

@@ -77,6 +77,11 @@ struct textlib_runes {
 
 textlib_runes textlib_rune_starts(const char *p, const char *end);
 
+// textlib_rune_starts's runes, and in *four_leads those among them that are bytes F0-F4,
+// malformed runes but the leads of UTF-8's four-byte sequences, where continuation bytes follow
+// them as far as three or to the end of the bytes looked at.
+textlib_runes textlib_rune_starts_fours(const char *p, const char *end, std::uint64_t *four_leads);
+
 // What the first min(64, end - p) bytes at p, p < end, which begins a rune, hold: bit i for
 // byte i.
 struct textlib_view {
@@ -179,6 +184,7 @@ struct textlib_kernel {
     const char *(*tally)(const char *p, const char *end, bool at_end, unsigned selection,
                          textlib_counts *counts, bool *between_words);
     textlib_runes (*rune_starts)(const char *p, const char *end);
+    textlib_runes (*rune_starts_fours)(const char *p, const char *end, std::uint64_t *four_leads);
     textlib_view (*look)(const char *p, const char *end);
     char *(*reencode_bytes)(char *o, const char *p, unsigned n, std::uint64_t doubled,
                             std::uint64_t drop);

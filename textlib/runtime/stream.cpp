@@ -1,4 +1,5 @@
 #include "runes.h"
+#include "units.h"
 
 namespace {
 
@@ -45,3 +46,23 @@ int rune_fputc(rune16 r, FILE *stream) {
     return r;
 }
 
+int textlib_unit_fgetc(textlib_unit_reader *reader, textlib_unit *unit) {
+    for (int b; reader->have < TEXTLIB_UNIT_MAXBYTES && (b = getc_unlocked(reader->stream)) != EOF;)
+        reader->ahead[reader->have++] = static_cast<char>(b);
+    if (reader->have == 0) return -1;
+    // Fewer bytes ahead than a unit may take: the stream has ended.
+    const int width = textlib_take_unit(&unit->rune, reader->ahead, reader->have, true);
+    unit->n = static_cast<unsigned>(width);
+    std::memcpy(unit->bytes, reader->ahead, unit->n);
+    reader->have -= unit->n;
+    std::memmove(reader->ahead, reader->ahead + unit->n, reader->have);
+    return unit->rune;
+}
+
+void textlib_unit_fputc(const textlib_unit &unit, FILE *stream) {
+    if (keep_bytes && unit.rune == RUNE_BAD) {
+        fwrite(unit.bytes, 1, unit.n, stream);
+    } else {
+        rune_fputc(unit.rune, stream);
+    }
+}
