@@ -157,15 +157,15 @@ inline textlib_step textlib_step_start(const char *p, const char *end, bool at_e
     // A malformed rune of two bytes is written as C2 80, as a one-byte one of 80-FF is.
     s->doubled = (starts & ~s->longer & ~runes.plain) | runes.cut_short;
     s->dropped = runes.cut_short << 1;
-    s->decoded = s->longer & ~runes.cut_short & (display_width ? ~std::uint64_t{0} : ~runes.plain);
+    // Four-byte sequences, a column each, go in stretches unless their characters' display widths
+    // are needed.
+    const std::uint64_t in_stretches = display_width ? 0 : runes.plain | fours;
+    s->decoded = s->longer & ~runes.cut_short & ~in_stretches;
     if (s->keep) {
-        // Only 00 is not written as read, and four-byte sequences, a column each, go in stretches
-        // unless their characters' display widths are needed.
+        // Only 00 is not written as read.
         s->joinable = (s->doubled & ~runes.zeros & ~runes.cut_short) | runes.cut_short << 1;
         s->doubled = runes.zeros;
         s->dropped = 0;
-        if (fours != 0 && !display_width) [[unlikely]]
-            s->decoded &= ~fours;
     }
     // The runes decoded may be blanks; past the stop nothing is known.
     const std::uint64_t last = std::uint64_t{1} << (s->stop - 1);
