@@ -3,6 +3,7 @@
 #include "blocks.h"
 #include "runes.h"
 #include "scan.h"
+#include "units.h"
 
 #include <cinttypes>
 #include <cstdlib>
@@ -45,29 +46,16 @@ inline void count_rune(tally_counts *c, rune16 r, bool *between_words) {
 } // namespace
 
 tally_counts tally_reference(FILE *in) {
-    // rune_fgetc decides each rune within its first U8_MAXBYTES bytes, so textlib_take over a
-    // window of that many groups the bytes as it does.
+    // tally has no --keep-bytes: the units are the runes as rune_fgetc groups the bytes.
     tally_counts c{};
     bool between_words = true;
-    char window[U8_MAXBYTES];
-    std::size_t have = 0;
-    bool ended = false;
-    for (;;) {
-        while (!ended && have < U8_MAXBYTES) {
-            const int b = getc(in);
-            if (b == EOF)
-                ended = true;
-            else
-                window[have++] = static_cast<char>(b);
-        }
-        if (have == 0) return c;
-        rune16 r;
-        const auto took = static_cast<std::size_t>(textlib_take(&r, window, have, true));
-        count_rune(&c, r, &between_words);
-        c.bytes += took;
-        have -= took;
-        std::memmove(window, window + took, have);
+    textlib_unit_reader reader = {in, 0, {}};
+    textlib_unit unit;
+    while (textlib_unit_fgetc(&reader, &unit) != -1) {
+        count_rune(&c, unit.rune, &between_words);
+        c.bytes += unit.n;
     }
+    return c;
 }
 
 namespace {
