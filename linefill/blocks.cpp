@@ -111,19 +111,6 @@ inline std::uint64_t left_out_zeros(fill_state *s, const textlib_stretch &stretc
     return left_out;
 }
 
-// The stretch's bytes written at o, which has TEXTLIB_STRETCH_ROOM, less the runes left_out;
-// returns the end of what was written.
-template <bool keep>
-inline char *put_stretch(char *o, const textlib_stretch &stretch, std::uint64_t left_out) {
-    if (textlib_stretch_as_read(stretch, keep)) {
-        // Kept bytes with no 00 among them, a copy of fixed size.
-        std::memcpy(o, stretch.at, 64);
-        return o + stretch.n;
-    }
-    return textlib_reencode_bytes(o, stretch.at, stretch.n, stretch.doubled,
-                                  left_out | stretch.dropped);
-}
-
 // Every rune of a stretch takes a column but those left out.
 inline std::uint64_t stretch_columns(const textlib_stretch &stretch, std::uint64_t left_out) {
     return textlib_bit_count(stretch.starts & ~left_out);
@@ -139,7 +126,7 @@ void write_word_stretch(fill_state *s, textlib_output *out, const textlib_stretc
     open_word_line(s, out);
     char *const room = textlib_output_room(out, 1 + TEXTLIB_STRETCH_ROOM);
     room[0] = ' ';
-    const char *const written = put_stretch<keep>(room + spaced, stretch, left_out);
+    const char *const written = textlib_put_stretch(room + spaced, stretch, keep, left_out);
     textlib_output_commit(out, static_cast<std::size_t>(written - room));
     out_column += spaced + columns;
 }
@@ -258,7 +245,7 @@ void stage_stretch(fill_state *s, const textlib_stretch &stretch, textlib_output
     if (STAGED_SIZE - s->staged.length < TEXTLIB_STRETCH_ROOM) place_staged(s, out);
     char *const start = s->staged.bytes;
     s->staged.length = static_cast<std::size_t>(
-        put_stretch<keep>(start + s->staged.length, stretch, left_out) - start);
+        textlib_put_stretch(start + s->staged.length, stretch, keep, left_out) - start);
     s->staged_columns += columns;
 }
 
@@ -271,7 +258,7 @@ inline bool takes_stretches(const fill_state *s) {
 
 // Whether a rune that starts with byte b ends a word: the byte is then the whole rune.
 inline bool ends_word(char b) {
-    return b == ' ' || b == '\t' || b == '\n';
+    return is_blank_byte(b) || b == '\n';
 }
 
 // The longest start of a word that a chunk's end cuts which is taken again: a shorter one most

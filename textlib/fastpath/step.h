@@ -278,18 +278,25 @@ inline bool textlib_stretch_as_read(const textlib_stretch &stretch, bool keep) {
     return keep && stretch.doubled == 0;
 }
 
+// Writes at o, which has TEXTLIB_STRETCH_ROOM, a stretch from a step started with keep, as the
+// codec writes its runes back, but for the runes that left_out marks; returns the end of what it
+// wrote.
+inline char *textlib_put_stretch(char *o, const textlib_stretch &stretch, bool keep,
+                                 std::uint64_t left_out) {
+    // Kept, a stretch is mostly bytes as they stand, and a copy of fixed size writes it.
+    if (textlib_stretch_as_read(stretch, keep)) {
+        std::memcpy(o, stretch.at, 64);
+        return o + stretch.n;
+    }
+    return textlib_reencode_bytes(o, stretch.at, stretch.n, stretch.doubled,
+                                  left_out | stretch.dropped);
+}
+
 // Writes a stretch from a step started with keep at w, as the codec writes its runes back, and
 // moves *column by one a rune, to 0 after a newline.
 inline void textlib_write_stretch(textlib_writer *w, const textlib_stretch &stretch, bool keep,
                                   std::uint64_t *column) {
-    char *const o = textlib_writer_room(w, TEXTLIB_STRETCH_ROOM);
-    // Kept, a stretch is mostly bytes as they stand, and a copy of fixed size writes it.
-    if (textlib_stretch_as_read(stretch, keep)) {
-        std::memcpy(o, stretch.at, 64);
-        w->at = o + stretch.n;
-    } else {
-        w->at = textlib_reencode_bytes(o, stretch.at, stretch.n, stretch.doubled, stretch.dropped);
-    }
+    w->at = textlib_put_stretch(textlib_writer_room(w, TEXTLIB_STRETCH_ROOM), stretch, keep, 0);
     if (stretch.newlines != 0) {
         *column = textlib_bit_count(stretch.starts &
                                     ~textlib_below(textlib_highest(stretch.newlines) + 1));
