@@ -32,9 +32,5 @@ const char *squeeze_block(const char *p, const char *end, bool at_eof, squeeze_s
 } // namespace
 
 void squeeze_every_run(textlib_input *in, textlib_output *out) {
-    squeeze_state s = SQUEEZE_START;
-    textlib_each_block(in, [&s, out](const char *p, const char *end, bool at_eof) {
-        return squeeze_block(p, end, at_eof, &s, out);
-    });
-    if (s.in_run) write_run(out, s.start, s.column);
+    squeeze_blocks(in, out, squeeze_block);
 }

@@ -94,4 +94,15 @@ squeeze_step(const char **p, const char *end, bool at_eof, squeeze_state *s, tex
                       : squeeze_runes<false>(p, end, at_eof, s, out);
 }
 
+// The block routine of either mode: each block through squeeze_block, which says where it stopped,
+// and a run still open at the end of input written out.
+template <typename block_routine>
+void squeeze_blocks(textlib_input *in, textlib_output *out, block_routine squeeze_block) {
+    squeeze_state s = SQUEEZE_START;
+    textlib_each_block(in, [&s, out, squeeze_block](const char *p, const char *end, bool at_eof) {
+        return squeeze_block(p, end, at_eof, &s, out);
+    });
+    if (s.in_run) write_run(out, s.start, s.column);
+}
+
 #endif
