@@ -111,28 +111,30 @@ template <typename level> textlib_line_chunk look_line(const char *at, const cha
     return {at, usable, ~m.cont & bytes, separators, m.newline & bytes, halts};
 }
 
-// The newlines of a line by their offset from its start, below TEXTLIB_LINE_NEWLINE_WINDOW.
-struct line_offsets {
+// The newlines among the first `words` bytes at p, before end, below
+// TEXTLIB_LINE_NEWLINE_WINDOW: read from the bytes once a line is known, so that the scan keeps
+// none. Without a branch on the length, which is about as often under 64 bytes as over.
+template <typename level>
+inline void newlines_of_words(const char *p, const char *end, std::size_t words,
+                              std::uint64_t (&to)[2]) {
+    static_assert(TEXTLIB_LINE_NEWLINE_WINDOW == 2 * CHUNK);
+    const auto newlines_at = [](const char *at) {
+        return level::mask(level::equal(level::load(at), '\n'));
+    };
     std::uint64_t low, high;
-};
-
-// Adds the newlines found, bit i for the byte at offset + i from the line's start.
-inline void add_newlines(line_offsets *to, std::uint64_t found, std::size_t offset) {
-    if (offset < 64) {
-        to->low |= found << offset;
-        if (offset != 0) to->high |= found >> (64 - offset);
-    } else if (offset < TEXTLIB_LINE_NEWLINE_WINDOW) {
-        to->high |= found << (offset - 64);
+    if (end - p >= 2 * CHUNK) {
+        low = newlines_at(p);
+        high = newlines_at(p + CHUNK);
+    } else {
+        char padded[2 * CHUNK];
+        std::memset(padded, ' ', sizeof padded);
+        std::memcpy(padded, p, static_cast<std::size_t>(end - p));
+        low = newlines_at(padded);
+        high = newlines_at(padded + CHUNK);
     }
-}
-
-// Those of the first `words` bytes.
-inline void keep_newlines(const line_offsets &from, std::size_t words, std::uint64_t (&to)[2]) {
-    to[0] = words < 64 ? from.low & textlib_below(static_cast<unsigned>(words)) : from.low;
-    to[1] = words <= 64 ? 0
-            : words < TEXTLIB_LINE_NEWLINE_WINDOW
-                ? from.high & textlib_below(static_cast<unsigned>(words - 64))
-                : from.high;
+    const std::size_t in_high = words > CHUNK ? words - CHUNK : 0;
+    to[0] = low & textlib_below(static_cast<unsigned>(std::min<std::size_t>(words, CHUNK)));
+    to[1] = high & textlib_below(static_cast<unsigned>(std::min<std::size_t>(in_high, CHUNK)));
 }
 
 // The lines as scan_lines_with makes them, in one pass over the chunks: a line ends within the
@@ -148,10 +150,9 @@ textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const 
     // What the chunk's scan stops at, and its usable bytes: masks that every look sets anew.
     std::uint64_t stops = k.halts | (k.newlines & halt_newlines);
     std::uint64_t usable = textlib_below(k.usable);
-    // The line being scanned: where it starts, its words so far and the newlines among them.
+    // The line being scanned: where it starts, and its words so far.
     const char *start = p, *words_end = p;
     std::uint64_t words_column = column;
-    line_offsets newlines{0, 0};
     bool passed = false;
     const char *c = p;
     while (c < end) {
@@ -170,8 +171,6 @@ textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const 
         const std::uint64_t passing = ahead & usable & ((halts & (0 - halts)) - 1);
         const std::uint64_t runes = k.starts & passing;
         const auto n = static_cast<std::uint64_t>(level::popcount(runes));
-        const std::uint64_t found = k.newlines & passing;
-        if (found != 0) add_newlines(&newlines, found >> from, static_cast<std::size_t>(c - start));
         if (n > limit - column) {
             // The rune past the limit is here: a separator there ends the line's last word.
             const std::uint64_t over = select_bit_mask<level>(runes, limit - column);
@@ -188,13 +187,13 @@ textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const 
             }
             // The separator ends the line, and the next starts after it.
             std::uint64_t(&ended)[2] = lines.newlines[lines.count];
-            keep_newlines(newlines, static_cast<std::size_t>(words_end - start), ended);
+            newlines_of_words<level>(start, end, static_cast<std::size_t>(words_end - start),
+                                     ended);
             lines.ends[lines.count++] = words_end;
             passed = passed || passes_newline(start, words_end, ended);
             start = c = words_end + 1;
             words_end = start;
             column = words_column = passed ? 0 : std::min(opening, limit);
-            newlines = {0, 0};
             continue;
         }
         const std::uint64_t separators = k.separators & passing;
@@ -215,7 +214,8 @@ textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const 
     }
     *chunk = k;
     lines.last = {c, column, words_end, words_column, {0, 0}};
-    keep_newlines(newlines, static_cast<std::size_t>(words_end - start), lines.last.newlines);
+    newlines_of_words<level>(start, end, static_cast<std::size_t>(words_end - start),
+                             lines.last.newlines);
     return lines;
 }
 
