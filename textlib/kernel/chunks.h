@@ -154,6 +154,9 @@ textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const 
     const char *start = p, *words_end = p;
     std::uint64_t words_column = column;
     bool passed = false;
+    // Newlines that the line has passed: each is a separator, so none lies past its words, and
+    // a long line needs no search of its bytes past the window.
+    std::uint64_t line_newlines = 0;
     const char *c = p;
     while (c < end) {
         // Past the chunk kept, or before it, or none kept: the distance wraps past usable.
@@ -175,6 +178,7 @@ textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const 
             // The rune past the limit is here: a separator there ends the line's last word.
             const std::uint64_t over = select_bit_mask<level>(runes, limit - column);
             const std::uint64_t separators = k.separators & passing & ((over << 1) - 1);
+            line_newlines |= k.newlines & separators;
             if (separators != 0) words_end = k.at + textlib_highest(separators);
             if (words_end == start || lines.count == TEXTLIB_LINES_MOST) {
                 if (separators != 0)
@@ -190,13 +194,15 @@ textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const 
             newlines_of_words<level>(start, end, static_cast<std::size_t>(words_end - start),
                                      ended);
             lines.ends[lines.count++] = words_end;
-            passed = passed || passes_newline(start, words_end, ended);
+            passed = passed || line_newlines != 0;
+            line_newlines = 0;
             start = c = words_end + 1;
             words_end = start;
             column = words_column = passed ? 0 : std::min(opening, limit);
             continue;
         }
         const std::uint64_t separators = k.separators & passing;
+        line_newlines |= k.newlines & separators;
         if (separators != 0) {
             const unsigned last = textlib_highest(separators);
             words_end = k.at + last;
