@@ -11,26 +11,10 @@ namespace {
 static_assert(TEXTLIB_SHORT <= TEXTLIB_LINE_NEWLINE_WINDOW,
               "a copy of TEXTLIB_SHORT bytes needs every newline in it from the scan");
 
-// The words from p up to words_end that a scan found, newlines among them at their offsets from p
-// below TEXTLIB_LINE_NEWLINE_WINDOW: each newline becomes a space. A space goes before them when
-// spaced is set, and a newline after them when ended is: a short line is one piece of output.
-// Returns whether there was a newline among them.
-bool put_joined(textlib_output *out, bool spaced, const char *p, const char *words_end,
-                const std::uint64_t (&newlines)[2], bool ended) {
-    const auto n = static_cast<std::size_t>(words_end - p);
-    if (n <= TEXTLIB_SHORT) {
-        char *const room = textlib_output_room(out, TEXTLIB_SHORT + 2);
-        room[0] = ' ';
-        char *const o = room + spaced;
-        std::memcpy(o, p, TEXTLIB_SHORT);
-        for (unsigned half = 0; half < 2; half++) {
-            for (std::uint64_t bits = newlines[half]; bits != 0; bits &= bits - 1)
-                o[64 * half + textlib_lowest(bits)] = ' ';
-        }
-        o[n] = '\n';
-        textlib_output_commit(out, spaced + n + ended);
-        return (newlines[0] | newlines[1]) != 0;
-    }
+// The words from p up to words_end, more than TEXTLIB_SHORT bytes, as put_joined puts them: a
+// call of its own, so that the short lines' copy needs no registers saved.
+[[gnu::noinline]] bool put_joined_long(textlib_output *out, bool spaced, const char *p,
+                                       const char *words_end, bool ended) {
     if (spaced) textlib_output_byte(out, ' ');
     bool joined = false;
     for (const char *const q = words_end; p < q;) {
@@ -46,11 +30,32 @@ bool put_joined(textlib_output *out, bool spaced, const char *p, const char *wor
     return joined;
 }
 
+// The words from p up to words_end that a scan found, newlines among them at their offsets from p
+// below TEXTLIB_LINE_NEWLINE_WINDOW: each newline becomes a space. A space goes before them when
+// spaced is set, and a newline after them when ended is: a short line is one piece of output.
+// Returns whether there was a newline among them.
+inline bool put_joined(textlib_output *out, bool spaced, const char *p, const char *words_end,
+                       const std::uint64_t (&newlines)[2], bool ended) {
+    const auto n = static_cast<std::size_t>(words_end - p);
+    if (n > TEXTLIB_SHORT) return put_joined_long(out, spaced, p, words_end, ended);
+    char *const room = textlib_output_room(out, TEXTLIB_SHORT + 2);
+    room[0] = ' ';
+    char *const o = room + spaced;
+    std::memcpy(o, p, TEXTLIB_SHORT);
+    for (unsigned half = 0; half < 2; half++) {
+        for (std::uint64_t bits = newlines[half]; bits != 0; bits &= bits - 1)
+            o[64 * half + textlib_lowest(bits)] = ' ';
+    }
+    o[n] = '\n';
+    textlib_output_commit(out, spaced + n + ended);
+    return (newlines[0] | newlines[1]) != 0;
+}
+
 // The words from p up to words_end, after a space on the open line or the opening of a new one;
 // when ended is set, the line ends after them. Returns whether a newline was among them: the
 // words after it are on an input line without indentation.
-bool put_scanned_words(fill_state *s, const char *p, const char *words_end,
-                       const std::uint64_t (&newlines)[2], bool ended, textlib_output *out) {
+inline bool put_scanned_words(fill_state *s, const char *p, const char *words_end,
+                              const std::uint64_t (&newlines)[2], bool ended, textlib_output *out) {
     if (!line_open) put_opening(s, out);
     const bool joined = put_joined(out, line_open, p, words_end, newlines, ended);
     line_open = !ended;

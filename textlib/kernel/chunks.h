@@ -111,86 +111,117 @@ template <typename level> textlib_line_chunk look_line(const char *at, const cha
     return {at, usable, ~m.cont & bytes, separators, m.newline & bytes, halts};
 }
 
+// The newlines among the first `words` bytes at p, before end, below
+// TEXTLIB_LINE_NEWLINE_WINDOW: read from the bytes once a line is known, so that the scan keeps
+// none. Without a branch on the length, which is about as often under 64 bytes as over.
+template <typename level>
+inline void newlines_of_words(const char *p, const char *end, std::size_t words,
+                              std::uint64_t (&to)[2]) {
+    static_assert(TEXTLIB_LINE_NEWLINE_WINDOW == 2 * CHUNK);
+    const auto newlines_at = [](const char *at) {
+        return level::mask(level::equal(level::load(at), '\n'));
+    };
+    std::uint64_t low, high;
+    if (end - p >= 2 * CHUNK) {
+        low = newlines_at(p);
+        high = newlines_at(p + CHUNK);
+    } else {
+        char padded[2 * CHUNK];
+        std::memset(padded, ' ', sizeof padded);
+        std::memcpy(padded, p, static_cast<std::size_t>(end - p));
+        low = newlines_at(padded);
+        high = newlines_at(padded + CHUNK);
+    }
+    const std::size_t in_high = words > CHUNK ? words - CHUNK : 0;
+    to[0] = low & textlib_below(static_cast<unsigned>(std::min<std::size_t>(words, CHUNK)));
+    to[1] = high & textlib_below(static_cast<unsigned>(std::min<std::size_t>(in_high, CHUNK)));
+}
+
 // The lines as scan_lines_with makes them, in one pass over the chunks: a line ends within the
 // chunk that it reaches the limit in, and the next goes on from there.
 template <typename level>
 textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const char *end,
                                 std::uint64_t column, std::uint64_t limit, std::uint64_t opening,
                                 bool newline_halts) {
-    __extension__ typedef unsigned __int128 offsets;
-    static_assert(sizeof(offsets) * 8 == TEXTLIB_LINE_NEWLINE_WINDOW);
     const std::uint64_t halt_newlines = newline_halts ? ~std::uint64_t{0} : 0;
     textlib_lines lines;
     lines.count = 0;
     textlib_line_chunk k = *chunk;
-    // The line being scanned: where it starts, its words so far and the newlines among them.
+    // What the chunk's scan stops at, and its usable bytes: masks that every look sets anew.
+    std::uint64_t stops = k.halts | (k.newlines & halt_newlines);
+    std::uint64_t usable = textlib_below(k.usable);
+    // The line being scanned: where it starts, and its words so far.
     const char *start = p, *words_end = p;
     std::uint64_t words_column = column;
-    offsets newlines = 0;
-    const auto line_newlines = [&start, &words_end, &newlines](std::uint64_t(&to)[2]) {
-        const auto words = static_cast<std::size_t>(words_end - start);
-        const offsets kept =
-            words < TEXTLIB_LINE_NEWLINE_WINDOW ? newlines & ((offsets{1} << words) - 1) : newlines;
-        to[0] = static_cast<std::uint64_t>(kept);
-        to[1] = static_cast<std::uint64_t>(kept >> 64);
-    };
     bool passed = false;
+    // Newlines that the line has passed: each is a separator, so none lies past its words, and
+    // a long line needs no search of its bytes past the window.
+    std::uint64_t line_newlines = 0;
     const char *c = p;
     while (c < end) {
-        if (k.at == nullptr || c < k.at || c >= k.at + k.usable) {
+        // Past the chunk kept, or before it, or none kept: the distance wraps past usable.
+        if (reinterpret_cast<std::uintptr_t>(c) - reinterpret_cast<std::uintptr_t>(k.at) >=
+            k.usable) {
             k = look_line<level>(c, end);
             if (k.usable == 0) break;
+            stops = k.halts | (k.newlines & halt_newlines);
+            usable = textlib_below(k.usable);
         }
         const auto from = static_cast<unsigned>(c - k.at);
-        const std::uint64_t window = textlib_below(k.usable) & ~textlib_below(from);
-        const std::uint64_t halts = (k.halts | (k.newlines & halt_newlines)) & window;
-        const unsigned to = halts != 0 ? textlib_lowest(halts) : k.usable;
-        const std::uint64_t passing = window & textlib_below(to);
+        // Halts lie below usable, which is more than from.
+        const std::uint64_t ahead = ~std::uint64_t{0} << from;
+        const std::uint64_t halts = stops & ahead;
+        const std::uint64_t passing = ahead & usable & ((halts & (0 - halts)) - 1);
         const std::uint64_t runes = k.starts & passing;
         const auto n = static_cast<std::uint64_t>(level::popcount(runes));
-        // Up to the rune past the limit when it is here: a separator there ends the line's last
-        // word.
-        const bool at_limit = n > limit - column;
-        const unsigned over = at_limit ? select_bit<level>(runes, limit - column) : to;
-        const std::uint64_t separators = k.separators & passing & textlib_below(over + 1);
+        if (n > limit - column) {
+            // The rune past the limit is here: a separator there ends the line's last word.
+            const std::uint64_t over = select_bit_mask<level>(runes, limit - column);
+            const std::uint64_t separators = k.separators & passing & ((over << 1) - 1);
+            line_newlines |= k.newlines & separators;
+            if (separators != 0) words_end = k.at + textlib_highest(separators);
+            if (words_end == start || lines.count == TEXTLIB_LINES_MOST) {
+                if (separators != 0)
+                    words_column =
+                        column + static_cast<std::uint64_t>(level::popcount(
+                                     runes & textlib_below(textlib_highest(separators))));
+                column = limit;
+                c = k.at + textlib_lowest(over);
+                break;
+            }
+            // The separator ends the line, and the next starts after it.
+            std::uint64_t(&ended)[2] = lines.newlines[lines.count];
+            newlines_of_words<level>(start, end, static_cast<std::size_t>(words_end - start),
+                                     ended);
+            lines.ends[lines.count++] = words_end;
+            passed = passed || line_newlines != 0;
+            line_newlines = 0;
+            start = c = words_end + 1;
+            words_end = start;
+            column = words_column = passed ? 0 : std::min(opening, limit);
+            continue;
+        }
+        const std::uint64_t separators = k.separators & passing;
+        line_newlines |= k.newlines & separators;
         if (separators != 0) {
             const unsigned last = textlib_highest(separators);
             words_end = k.at + last;
             words_column =
                 column + static_cast<std::uint64_t>(level::popcount(runes & textlib_below(last)));
         }
-        const auto offset = static_cast<std::size_t>(c - start);
-        if (offset < TEXTLIB_LINE_NEWLINE_WINDOW)
-            newlines |= offsets{(k.newlines & passing) >> from} << offset;
-        if (at_limit) {
-            if (words_end == start || lines.count == TEXTLIB_LINES_MOST) {
-                column = limit;
-                c = k.at + over;
-                break;
-            }
-            // The separator ends the line, and the next starts after it.
-            std::uint64_t(&ended)[2] = lines.newlines[lines.count];
-            line_newlines(ended);
-            lines.ends[lines.count++] = words_end;
-            passed = passed || passes_newline(start, words_end, ended);
-            start = c = words_end + 1;
-            words_end = start;
-            column = words_column = passed ? 0 : std::min(opening, limit);
-            newlines = 0;
-            continue;
-        }
         column += n;
-        c = k.at + to;
-        if (to < k.usable) {
+        if (halts != 0) {
             // At a blank.
-            words_end = c;
+            c = words_end = k.at + textlib_lowest(halts);
             words_column = column;
             break;
         }
+        c = k.at + k.usable;
     }
     *chunk = k;
     lines.last = {c, column, words_end, words_column, {0, 0}};
-    line_newlines(lines.last.newlines);
+    newlines_of_words<level>(start, end, static_cast<std::size_t>(words_end - start),
+                             lines.last.newlines);
     return lines;
 }
 

@@ -133,6 +133,12 @@ template <typename level> inline unsigned select_bit(std::uint64_t x, std::uint6
     return at;
 }
 
+// The k-th (from 0) set bit of x, which has more than k, alone.
+template <typename level> inline std::uint64_t select_bit_mask(std::uint64_t x, std::uint64_t k) {
+    if constexpr (level::fast_deposit) return level::deposit(std::uint64_t{1} << k, x);
+    return std::uint64_t{1} << select_bit<level>(x, k);
+}
+
 // Columns over the first `upto` bytes of a chunk whose runes start at `starts`: each line from its
 // newline on starts again at 0. Returns upto, or the start of the first rune that would take the
 // column past limit.
