@@ -5,6 +5,7 @@
 #define LINEFILL_INDENTATION_H
 
 #include "buffers.h"
+#include "linefill.h"
 
 #include "blocks.h"
 #include "columns.h"
@@ -78,7 +79,19 @@ inline void indent_add(indentation *ind, int blank) {
 // Makes *to the same indentation as *from, in storage of its own.
 void indent_copy(indentation *to, const indentation *from);
 
-// Written only at the start of an output line, so the line reaches the indentation's width.
-void put_indent(textlib_output *out, const indentation *ind);
+// put_indent for more than FEW_BLANKS blanks.
+void put_indent_runs(textlib_output *out, const indentation *ind);
+
+// Written only at the start of an output line, so the line reaches the indentation's width. Most
+// output lines open with one, so the few blanks are written here.
+inline void put_indent(textlib_output *out, const indentation *ind) {
+    if (ind->count > FEW_BLANKS) {
+        put_indent_runs(out, ind);
+        return;
+    }
+    std::memcpy(textlib_output_room(out, FEW_BLANKS), ind->few, FEW_BLANKS);
+    textlib_output_commit(out, ind->count);
+    out_column = ind->width;
+}
 
 #endif
