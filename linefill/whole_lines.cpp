@@ -15,8 +15,9 @@ static_assert(TEXTLIB_SHORT <= TEXTLIB_LINE_NEWLINE_WINDOW,
 // below TEXTLIB_LINE_NEWLINE_WINDOW: each newline becomes a space. A space goes before them when
 // spaced is set, and a newline after them when ended is: a short line is one piece of output.
 // Returns whether there was a newline among them.
-bool put_joined(textlib_output *out, bool spaced, const char *p, const char *words_end,
-                const std::uint64_t (&newlines)[2], bool ended) {
+[[gnu::always_inline]] inline bool put_joined(textlib_output *out, bool spaced, const char *p,
+                                              const char *words_end,
+                                              const std::uint64_t (&newlines)[2], bool ended) {
     const auto n = static_cast<std::size_t>(words_end - p);
     if (n <= TEXTLIB_SHORT) {
         char *const room = textlib_output_room(out, TEXTLIB_SHORT + 2);
