@@ -129,8 +129,9 @@ textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const 
     offsets newlines = 0;
     const auto line_newlines = [&start, &words_end, &newlines](std::uint64_t(&to)[2]) {
         const auto words = static_cast<std::size_t>(words_end - start);
-        const offsets kept =
-            words < TEXTLIB_LINE_NEWLINE_WINDOW ? newlines & ((offsets{1} << words) - 1) : newlines;
+        const offsets kept = newlines != 0 && words < TEXTLIB_LINE_NEWLINE_WINDOW
+                                 ? newlines & ((offsets{1} << words) - 1)
+                                 : newlines;
         to[0] = static_cast<std::uint64_t>(kept);
         to[1] = static_cast<std::uint64_t>(kept >> 64);
     };
@@ -160,7 +161,8 @@ textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const 
                 column + static_cast<std::uint64_t>(level::popcount(runes & textlib_below(last)));
         }
         const auto offset = static_cast<std::size_t>(c - start);
-        if (offset < TEXTLIB_LINE_NEWLINE_WINDOW)
+        // With --prefix most scans pass no newline, and the wide shift costs more than the test.
+        if ((k.newlines & passing) != 0 && offset < TEXTLIB_LINE_NEWLINE_WINDOW)
             newlines |= offsets{(k.newlines & passing) >> from} << offset;
         if (at_limit) {
             if (words_end == start || lines.count == TEXTLIB_LINES_MOST) {
