@@ -72,7 +72,14 @@ const char *next_plain_word(fill_state *s, const textlib_line &line, const char 
         indent_clear(&s->indent);
         const char *const word = indent_take(&s->indent, q + 1, end);
         if (!plain_word_rune_at(word, end)) return nullptr;
-        return line_goes_on(*word) ? word : start_marked_line(s, word, end, out);
+        if (line_goes_on(*word)) return word;
+        if (prefixing == prefix_kind::markers &&
+            !may_begin_marker(static_cast<unsigned char>(*word))) {
+            // A plain line after a marked paragraph opens a plain one.
+            begin_plain_line(out);
+            return word;
+        }
+        return start_marked_line(s, word, end, out);
     }
     // Blanks between words are one separator, as the rune-by-rune path makes them; blanks
     // before anything else, and a rune that is not plain, need a closer look.
