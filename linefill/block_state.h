@@ -14,6 +14,7 @@
 #include "step.h"
 
 #include <cstdint>
+#include <cstring>
 
 // Where the routine stands between calls on the same input. With --prefix, a line's text
 // begins with its marker, and a line that only ends a paragraph is copied.
@@ -82,7 +83,14 @@ inline void close_open_line(textlib_output *out) {
 inline void put_opening(const fill_state *s, textlib_output *out) {
     if (is_marked(paragraph)) {
         put_indent(out, &block_lead.indent);
-        textlib_output_bytes(out, block_lead.bytes.bytes, block_lead.bytes.length);
+        const byte_buffer &lead = block_lead.bytes;
+        // A marker and the blanks after it are mostly a few bytes.
+        if (lead.length <= BUFFER_LEAST) {
+            std::memcpy(textlib_output_room(out, BUFFER_LEAST), lead.bytes, BUFFER_LEAST);
+            textlib_output_commit(out, lead.length);
+        } else {
+            textlib_output_bytes(out, lead.bytes, lead.length);
+        }
         out_column = block_lead.width;
     } else if (s->indent.any) {
         put_indent(out, &s->indent);

@@ -11,7 +11,7 @@ namespace {
 void *grown(void *data, std::size_t *capacity, std::size_t need, std::size_t size) {
     if (need <= *capacity) return data;
     constexpr std::size_t most = ~std::size_t{0};
-    std::size_t enlarged = *capacity < 16 ? 16 : *capacity;
+    std::size_t enlarged = *capacity < BUFFER_LEAST ? BUFFER_LEAST : *capacity;
     while (enlarged < need)
         enlarged = enlarged > most / 2 ? need : 2 * enlarged;
     if (enlarged > most / size) diag_fatal("realloc() failed");

@@ -13,6 +13,10 @@ struct byte_buffer {
     std::size_t capacity;
 };
 
+// A buffer that holds any bytes has room for at least this many, so that a few may be copied
+// from it at this fixed size.
+constexpr std::size_t BUFFER_LEAST = 16;
+
 // Gives the buffer room for need bytes in all.
 void byte_buffer_grow(byte_buffer *buffer, std::size_t need);
 void byte_buffer_release(byte_buffer *buffer);

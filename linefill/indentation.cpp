@@ -39,13 +39,8 @@ void indent_copy(indentation *to, const indentation *from) {
     to->runs = runs;
 }
 
-void put_indent(textlib_output *out, const indentation *ind) {
+void put_indent_runs(textlib_output *out, const indentation *ind) {
     out_column = ind->width;
-    if (ind->count <= FEW_BLANKS) {
-        std::memcpy(textlib_output_room(out, FEW_BLANKS), ind->few, FEW_BLANKS);
-        textlib_output_commit(out, ind->count);
-        return;
-    }
     const char *const runs_end = ind->runs.bytes + ind->runs.length;
     for (const char *p = ind->runs.bytes; p < runs_end;) {
         textlib_output_repeat(out, ' ', take_number(&p));

@@ -5,11 +5,14 @@
 #define LINEFILL_INDENTATION_H
 
 #include "buffers.h"
+#include "linefill.h"
 
 #include "blocks.h"
 #include "columns.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 // Most indentations are a few blanks, written at every output line: those are kept as they
 // stand too, and written in one piece.
@@ -34,26 +37,61 @@ inline void indent_clear(indentation *ind) {
 // Moves the open run to the finished ones.
 void indent_finish_run(indentation *ind);
 
-inline void indent_add(indentation *ind, int blank) {
-    if (blank == TEXTLIB_SPACE && ind->tabs != 0) indent_finish_run(ind);
-    (blank == TEXTLIB_SPACE ? ind->spaces : ind->tabs)++;
-    ind->width = textlib_after_blank(blank, ind->width);
+// The blanks from p, before end, added to the indentation; returns the first byte after them.
+// Nearly every line of source code has some, so the runs are counted in locals and the few blanks
+// copied at once.
+inline const char *indent_take(indentation *ind, const char *p, const char *end) {
+    std::uint64_t spaces = ind->spaces, tabs = ind->tabs, width = ind->width;
+    const char *q = p;
+    for (; q < end && (*q == ' ' || *q == '\t'); q++) {
+        if (*q == '\t') {
+            tabs++;
+            width = textlib_next_stop(width);
+            continue;
+        }
+        if (tabs != 0) {
+            ind->spaces = spaces;
+            ind->tabs = tabs;
+            indent_finish_run(ind);
+            spaces = tabs = 0;
+        }
+        spaces++;
+        width++;
+    }
+    if (q == p) return p;
+    const auto n = static_cast<std::size_t>(q - p);
+    if (ind->count < FEW_BLANKS)
+        std::memcpy(ind->few + ind->count, p, std::min(n, FEW_BLANKS - ind->count));
+    ind->count = std::min(ind->count + n, FEW_BLANKS + 1);
+    ind->spaces = spaces;
+    ind->tabs = tabs;
+    ind->width = width;
     ind->any = true;
-    if (ind->count < FEW_BLANKS) ind->few[ind->count] = static_cast<char>(blank);
-    if (ind->count <= FEW_BLANKS) ind->count++;
+    return q;
 }
 
-// The blanks from p, before end, added to the indentation; returns the first byte after them.
-inline const char *indent_take(indentation *ind, const char *p, const char *end) {
-    for (; p < end && (*p == ' ' || *p == '\t'); p++)
-        indent_add(ind, *p);
-    return p;
+// One blank, a rune read by itself.
+inline void indent_add(indentation *ind, int blank) {
+    const char byte = static_cast<char>(blank);
+    indent_take(ind, &byte, &byte + 1);
 }
 
 // Makes *to the same indentation as *from, in storage of its own.
 void indent_copy(indentation *to, const indentation *from);
 
-// Written only at the start of an output line, so the line reaches the indentation's width.
-void put_indent(textlib_output *out, const indentation *ind);
+// put_indent for more than FEW_BLANKS blanks.
+void put_indent_runs(textlib_output *out, const indentation *ind);
+
+// Written only at the start of an output line, so the line reaches the indentation's width. Most
+// output lines open with one, so the few blanks are written here.
+inline void put_indent(textlib_output *out, const indentation *ind) {
+    if (ind->count > FEW_BLANKS) {
+        put_indent_runs(out, ind);
+        return;
+    }
+    std::memcpy(textlib_output_room(out, FEW_BLANKS), ind->few, FEW_BLANKS);
+    textlib_output_commit(out, ind->count);
+    out_column = ind->width;
+}
 
 #endif

@@ -116,6 +116,8 @@ bool read_marker(fill_state *s, int r, const char *bytes, unsigned n, textlib_ou
 // The fixed marker at p, before end, whose next byte is a blank: its code, or NO_PARAGRAPH.
 int fixed_marker_at(const char *p, const char *end) {
     for (int i = 0; i < FIXED_MARKER_COUNT; i++) {
+        // Most markers are told apart by their first byte, without measuring them.
+        if (*p != FIXED_MARKERS[i][0]) continue;
         const std::string_view marker = FIXED_MARKERS[i];
         if (static_cast<std::size_t>(end - p) > marker.size() &&
             marker == std::string_view(p, marker.size()) && is_blank_byte(p[marker.size()]))

@@ -76,11 +76,24 @@ const char *next_plain_word(fill_state *s, const textlib_line &line, const char 
         indent_clear(&s->indent);
         const char *const word = indent_take(&s->indent, q + 1, end);
         if (!plain_word_rune_at(word, end)) return nullptr;
-        return line_goes_on(*word) ? word : start_marked_line(s, word, end, out);
+        if (line_goes_on(*word)) return word;
+        if (prefixing == prefix_kind::markers &&
+            !may_begin_marker(static_cast<unsigned char>(*word))) {
+            // A plain line after a marked paragraph opens a plain one.
+            begin_plain_line(out);
+            return word;
+        }
+        return start_marked_line(s, word, end, out);
     }
-    // A blank that the scan stopped at may begin a run of them, and a rune that is not plain
-    // needs a closer look.
-    if ((q < end && is_blank_byte(*q)) || !plain_word_rune_at(q, end)) return nullptr;
+    // Blanks between words are one separator, as the rune-by-rune path makes them; blanks
+    // before anything else, and a rune that is not plain, need a closer look.
+    if (q < end && is_blank_byte(*q)) {
+        const char *word = q + 1;
+        while (word < end && is_blank_byte(*word))
+            word++;
+        return plain_word_rune_at(word, end) ? word : nullptr;
+    }
+    if (!plain_word_rune_at(q, end)) return nullptr;
     // The scan stopped at the line's limit: the word it stopped in opens the next line.
     put_newline(out);
     return line.words_end + 1;

@@ -18,7 +18,8 @@ input_list split_randomly(std::mt19937 &rng, std::string_view text) {
 }
 
 // Lines that begin after their indentation with a marker, something like one, or text, each
-// followed by generated text or nothing; half of them begin as the line before.
+// followed by generated text or nothing; half of them begin as the line before, and half of their
+// last words end them.
 std::string marked_text(std::mt19937 &rng) {
     static const char *const indents[] = {"", "", " ", "  ", "\t", " \t"};
     static const char *const starts[] = {
@@ -34,8 +35,12 @@ std::string marked_text(std::mt19937 &rng) {
             start = starts[rng() % std::size(starts)];
         }
         text += std::string(indent) + start;
-        for (auto words = rng() % 6; words > 0; words--)
-            text += std::string(1 + rng() % 4, 'w') + (rng() % 4 == 0 ? "\t" : " ");
+        for (auto words = rng() % 6; words > 0; words--) {
+            const char *const after = words == 1 && rng() % 2 == 0 ? ""
+                                      : rng() % 4 == 0             ? "\t"
+                                                                   : " ";
+            text += std::string(1 + rng() % 4, 'w') + after;
+        }
         if (rng() % 4 == 0) text += generated_text(rng, rng() % 20);
         text += rng() % 8 == 0 ? "\n\n" : "\n";
     }
