@@ -143,6 +143,66 @@ void place_word(fill_state *s, const textlib_stretch &stretch, textlib_output *o
     write_word_stretch<keep>(s, out, stretch, left_out, columns, spaced);
 }
 
+// The bytes of the longest run of words at the start of a stretch, apart by its spaces, whose
+// runes, spaces between them included, take at most room of the columns that counted marks: all
+// of them, or up to a space; 0 where the first does not fit.
+inline unsigned fitting_words(const textlib_stretch &stretch, std::uint64_t spaces,
+                              std::uint64_t counted, std::uint64_t room) {
+    if (textlib_bit_count(counted) <= room) return stretch.n;
+    for (; spaces != 0; spaces &= ~(std::uint64_t{1} << textlib_highest(spaces))) {
+        const unsigned end = textlib_highest(spaces);
+        if (textlib_bit_count(counted & textlib_below(end)) <= room) return end;
+    }
+    return 0;
+}
+
+// The words that fit on the line, a run of whole ones at the start of the stretch just yielded,
+// written as one piece after a space when spaced is set; the rest is taken back. Returns whether
+// any fit; unless spaced, the first is written whether it fits or not.
+template <bool keep>
+bool write_fitting_words(fill_state *s, textlib_step *step, textlib_output *out,
+                         std::uint64_t spaces, bool spaced) {
+    const textlib_stretch &stretch = step->stretch;
+    s->after_malformed = false;
+    const std::uint64_t counted = stretch.starts & ~left_out_zeros<keep>(s, stretch);
+    const std::uint64_t room = static_cast<std::uint64_t>(line_length) - out_column - spaced;
+    unsigned n = out_column + spaced <= static_cast<std::uint64_t>(line_length)
+                     ? fitting_words(stretch, spaces, counted, room)
+                     : 0;
+    if (n == 0 && !spaced) n = textlib_lowest(spaces);
+    if (n == 0) return false;
+    if (n < stretch.n) textlib_step_shorten_stretch(step, n);
+    s->after_malformed = false;
+    const std::uint64_t left_out = left_out_zeros<keep>(s, stretch);
+    write_word_stretch<keep>(s, out, stretch, left_out, stretch_columns(stretch, left_out), spaced);
+    return true;
+}
+
+// Words read whole in one stretch, each after a single space: as many as fit go on the open line
+// as one piece; else those that fit a line of their own open the next. The rest are taken back.
+template <bool keep>
+void place_words_of_stretch(fill_state *s, textlib_step *step, textlib_output *out) {
+    const std::uint64_t spaces = textlib_step_stretch_spaces(*step);
+    if (spaces == 0) {
+        place_word<keep>(s, step->stretch, out);
+        return;
+    }
+    if (line_open) {
+        if (write_fitting_words<keep>(s, step, out, spaces, true)) return;
+        put_newline(out);
+    }
+    // Runes 0 alone open no line: a word of them is placed on its own.
+    s->after_malformed = false;
+    const std::uint64_t first_word = textlib_below(textlib_lowest(spaces));
+    if ((step->stretch.starts & ~left_out_zeros<keep>(s, step->stretch) & first_word) == 0) {
+        textlib_step_shorten_stretch(step, textlib_lowest(spaces));
+        place_word<keep>(s, step->stretch, out);
+        return;
+    }
+    open_word_line(s, out);
+    write_fitting_words<keep>(s, step, out, spaces, false);
+}
+
 // ---- Runes by the reference's rules ----
 
 constexpr unsigned WORD_HALTS = TEXTLIB_HALT_TAB | TEXTLIB_HALT_NEWLINE | TEXTLIB_HALT_SPACE;
@@ -249,10 +309,10 @@ void stage_stretch(fill_state *s, const textlib_stretch &stretch, textlib_output
     s->staged_columns += columns;
 }
 
-// Whether the routine takes the runes ahead a stretch at a time: inside a word, and where a
-// stretch opens one. A line that may begin with a marker goes a rune at a time.
-inline bool takes_stretches(const fill_state *s) {
-    return s->at == fill_at::in_word || s->at == fill_at::between_words ||
+// Whether the routine takes the words ahead several a stretch, where no word is being read. A line
+// that may begin with a marker goes a rune at a time.
+inline bool takes_words(const fill_state *s) {
+    return s->at == fill_at::between_words ||
            (s->at == fill_at::line_start && prefixing == prefix_kind::none);
 }
 
@@ -272,7 +332,7 @@ template <bool keep> void take_stretch(fill_state *s, textlib_step *step, textli
     if (s->at != fill_at::in_word) {
         s->at = fill_at::between_words;
         if (step->next != step->end && ends_word(*step->next)) {
-            place_word<keep>(s, step->stretch, out);
+            place_words_of_stretch<keep>(s, step, out);
             return;
         }
         if (step->stretch.n < RETAKEN_MOST && textlib_step_cut_stretch(*step)) {
@@ -293,10 +353,11 @@ template <bool keep>
                                                bool at_eof, textlib_output *out) {
     textlib_step step = textlib_step_start(*p, end, at_eof, keep);
     for (;;) {
-        const textlib_step_kind kind = s->at == fill_at::between_words
-                                           ? textlib_step_next_after_blanks(&step, WORD_HALTS)
-                                       : takes_stretches(s) ? textlib_step_next(&step, WORD_HALTS)
-                                                            : textlib_step_next_rune(&step);
+        const textlib_step_kind kind =
+            s->at == fill_at::in_word ? textlib_step_next(&step, WORD_HALTS)
+            : takes_words(s)
+                ? textlib_step_next_words(&step, WORD_HALTS, s->at == fill_at::between_words)
+                : textlib_step_next_rune(&step);
         switch (kind) {
         case TEXTLIB_STRETCH: take_stretch<keep>(s, &step, out); break;
         case TEXTLIB_RUNE: step_rune<keep>(s, step.rune, step.at, step.width, out); break;
