@@ -326,17 +326,13 @@ inline bool ends_word(char b) {
 constexpr unsigned RETAKEN_MOST = 32;
 
 // Runes that need no decoding, up to before a halt, or where the step stopped: runes of a word.
-// One that begins the word and ends it too, as is usual with short words, is placed whole; one
-// that the chunk's end cut is taken again from its start, so that the next chunk holds it whole.
+// Words that begin in the stretch and end in it too, as is usual with short words, are placed
+// whole.
 template <bool keep> void take_stretch(fill_state *s, textlib_step *step, textlib_output *out) {
     if (s->at != fill_at::in_word) {
         s->at = fill_at::between_words;
         if (step->next != step->end && ends_word(*step->next)) {
             place_words_of_stretch<keep>(s, step, out);
-            return;
-        }
-        if (step->stretch.n < RETAKEN_MOST && textlib_step_cut_stretch(*step)) {
-            textlib_step_retake_stretch(step);
             return;
         }
         begin_word(s, out);
@@ -355,9 +351,9 @@ template <bool keep>
     for (;;) {
         const textlib_step_kind kind =
             s->at == fill_at::in_word ? textlib_step_next(&step, WORD_HALTS)
-            : takes_words(s)
-                ? textlib_step_next_words(&step, WORD_HALTS, s->at == fill_at::between_words)
-                : textlib_step_next_rune(&step);
+            : takes_words(s)          ? textlib_step_next_words(
+                                            &step, WORD_HALTS, s->at == fill_at::between_words, RETAKEN_MOST)
+                             : textlib_step_next_rune(&step);
         switch (kind) {
         case TEXTLIB_STRETCH: take_stretch<keep>(s, &step, out); break;
         case TEXTLIB_RUNE: step_rune<keep>(s, step.rune, step.at, step.width, out); break;

@@ -254,29 +254,40 @@ textlib_step_yield_stretch(textlib_step *s, unsigned from, unsigned to) {
 // textlib_step_next for words apart by single spaces, which halts names, after passing the blanks
 // ahead, spaces and tabs of one byte, when pass_blanks is set: a stretch may hold several, up to
 // the end of the last one that the chunk in hand holds whole, which is a space, or a tab or
-// newline that halts names. Else, or where no word is whole, as textlib_step_next.
+// newline that halts names. Else, or where no word is whole, as textlib_step_next; but a word
+// that the chunk's end cuts after fewer than retaken_most bytes, and that began after the chunk's
+// start, is taken again from its start with a chunk of its own, which most likely holds it whole.
 [[gnu::always_inline]] inline textlib_step_kind
-textlib_step_next_words(textlib_step *s, unsigned halts, bool pass_blanks) {
-    textlib_step_kind kind;
-    if (!textlib_step_ready(s, &kind)) return kind;
-    const auto from = static_cast<unsigned>(s->next - s->chunk_at);
-    const std::uint64_t blanks = s->runes.spaces | s->runes.tabs;
-    const std::uint64_t others = s->runes.starts & ~blanks & ~textlib_below(from);
-    const unsigned first = others != 0 ? textlib_lowest(others) : 64;
-    if (!pass_blanks && first != from) return textlib_step_next(s, halts);
-    // Up to the first rune of the words that is not in a stretch, or the second of two spaces.
-    const std::uint64_t spaces = s->runes.spaces & ~textlib_below(first);
-    const std::uint64_t special = s->decoded | textlib_step_halts(*s, halts & ~TEXTLIB_HALT_SPACE) |
-                                  (spaces & (spaces >> 1)) << 1;
-    const std::uint64_t stops = special & ~textlib_below(first) & textlib_below(s->stop);
-    const unsigned to = stops != 0 ? textlib_lowest(stops) : s->stop;
-    // The words end at spaces, and the last may end at a tab or newline where they stop.
-    const std::uint64_t last_end = stops & (~stops + 1) & ~(spaces | spaces << 1 | s->decoded);
-    const std::uint64_t ends =
-        ((spaces & textlib_below(to)) | last_end) & ~textlib_below(first + 1);
-    s->next = s->chunk_at + (first < s->stop ? first : s->stop);
-    if (first >= s->stop || ends == 0) return textlib_step_next(s, halts);
-    return textlib_step_yield_stretch(s, first, textlib_highest(ends));
+textlib_step_next_words(textlib_step *s, unsigned halts, bool pass_blanks, unsigned retaken_most) {
+    for (;;) {
+        textlib_step_kind kind;
+        if (!textlib_step_ready(s, &kind)) return kind;
+        const auto from = static_cast<unsigned>(s->next - s->chunk_at);
+        const std::uint64_t blanks = s->runes.spaces | s->runes.tabs;
+        const std::uint64_t others = s->runes.starts & ~blanks & ~textlib_below(from);
+        const unsigned first = others != 0 ? textlib_lowest(others) : 64;
+        if (!pass_blanks && first != from) return textlib_step_next(s, halts);
+        // Up to the first rune of the words that is not in a stretch, or the second of two spaces.
+        const std::uint64_t spaces = s->runes.spaces & ~textlib_below(first);
+        const std::uint64_t special = s->decoded |
+                                      textlib_step_halts(*s, halts & ~TEXTLIB_HALT_SPACE) |
+                                      (spaces & (spaces >> 1)) << 1;
+        const std::uint64_t stops = special & ~textlib_below(first) & textlib_below(s->stop);
+        const unsigned to = stops != 0 ? textlib_lowest(stops) : s->stop;
+        // The words end at spaces, and the last may end at a tab or newline where they stop.
+        const std::uint64_t last_end = stops & (~stops + 1) & ~(spaces | spaces << 1 | s->decoded);
+        const std::uint64_t ends =
+            ((spaces & textlib_below(to)) | last_end) & ~textlib_below(first + 1);
+        s->next = s->chunk_at + (first < s->stop ? first : s->stop);
+        if (first < s->stop && ends != 0)
+            return textlib_step_yield_stretch(s, first, textlib_highest(ends));
+        const bool cut = first != 0 && first + retaken_most > s->stop &&
+                         ((stops | spaces) & textlib_below(s->stop)) == 0 && !s->plain_after &&
+                         s->chunk_at + s->stop != s->end;
+        if (!cut) return textlib_step_next(s, halts);
+        s->chunk_at = s->next;
+        s->stop = 0;
+    }
 }
 
 // The spaces in the stretch just yielded.
@@ -298,19 +309,6 @@ inline void textlib_step_shorten_stretch(textlib_step *s, unsigned n) {
                stretch.zeros & bytes,
                stretch.joinable & bytes};
     s->next = stretch.at + n;
-}
-
-// Whether the stretch just yielded was cut by the end of the chunk in hand, with runes still to
-// come, and began after the chunk's start: a chunk taken from where it began holds more of it.
-inline bool textlib_step_cut_stretch(const textlib_step &s) {
-    return s.next == s.chunk_at + s.stop && !s.plain_after && s.next != s.end &&
-           s.stretch.at != s.chunk_at;
-}
-
-// Takes the stretch just yielded back: the step goes on from its start with a chunk of its own.
-inline void textlib_step_retake_stretch(textlib_step *s) {
-    s->next = s->chunk_at = s->stretch.at;
-    s->stop = 0;
 }
 
 // Whether a stretch from a step started with keep goes out as it stands: kept, nothing is
