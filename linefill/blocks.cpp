@@ -4,6 +4,7 @@
 // reference's rules, and a word is held only while it may still fit the open line.
 #include "block_state.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -126,7 +127,9 @@ void write_word_stretch(fill_state *s, textlib_output *out, const textlib_stretc
     open_word_line(s, out);
     char *const room = textlib_output_room(out, 1 + TEXTLIB_STRETCH_ROOM);
     room[0] = ' ';
-    const char *const written = textlib_put_stretch(room + spaced, stretch, keep, left_out);
+    char *const written = textlib_put_stretch(room + spaced, stretch, keep, left_out);
+    // Newlines part words in a stretch as the spaces they become.
+    if (stretch.newlines != 0) std::replace(room + spaced, written, '\n', ' ');
     textlib_output_commit(out, static_cast<std::size_t>(written - room));
     out_column += spaced + columns;
 }
@@ -143,14 +146,14 @@ void place_word(fill_state *s, const textlib_stretch &stretch, textlib_output *o
     write_word_stretch<keep>(s, out, stretch, left_out, columns, spaced);
 }
 
-// The bytes of the longest run of words at the start of a stretch, apart by its spaces, whose
-// runes, spaces between them included, take at most room of the columns that counted marks: all
-// of them, or up to a space; 0 where the first does not fit.
-inline unsigned fitting_words(const textlib_stretch &stretch, std::uint64_t spaces,
+// The bytes of the longest run of words at the start of a stretch, parted by separators, whose
+// runes, separators between them included, take at most room of the columns that counted marks:
+// all of them, or up to a separator; 0 where the first does not fit.
+inline unsigned fitting_words(const textlib_stretch &stretch, std::uint64_t separators,
                               std::uint64_t counted, std::uint64_t room) {
     if (textlib_bit_count(counted) <= room) return stretch.n;
-    for (; spaces != 0; spaces &= ~(std::uint64_t{1} << textlib_highest(spaces))) {
-        const unsigned end = textlib_highest(spaces);
+    for (; separators != 0; separators &= ~(std::uint64_t{1} << textlib_highest(separators))) {
+        const unsigned end = textlib_highest(separators);
         if (textlib_bit_count(counted & textlib_below(end)) <= room) return end;
     }
     return 0;
@@ -161,46 +164,49 @@ inline unsigned fitting_words(const textlib_stretch &stretch, std::uint64_t spac
 // any fit; unless spaced, the first is written whether it fits or not.
 template <bool keep>
 bool write_fitting_words(fill_state *s, textlib_step *step, textlib_output *out,
-                         std::uint64_t spaces, bool spaced) {
+                         std::uint64_t separators, bool spaced) {
     const textlib_stretch &stretch = step->stretch;
     s->after_malformed = false;
     const std::uint64_t counted = stretch.starts & ~left_out_zeros<keep>(s, stretch);
     const std::uint64_t room = static_cast<std::uint64_t>(line_length) - out_column - spaced;
     unsigned n = out_column + spaced <= static_cast<std::uint64_t>(line_length)
-                     ? fitting_words(stretch, spaces, counted, room)
+                     ? fitting_words(stretch, separators, counted, room)
                      : 0;
-    if (n == 0 && !spaced) n = textlib_lowest(spaces);
+    if (n == 0 && !spaced) n = textlib_lowest(separators);
     if (n == 0) return false;
     if (n < stretch.n) textlib_step_shorten_stretch(step, n);
     s->after_malformed = false;
     const std::uint64_t left_out = left_out_zeros<keep>(s, stretch);
     write_word_stretch<keep>(s, out, stretch, left_out, stretch_columns(stretch, left_out), spaced);
+    // Past a newline the line that goes on has no indentation.
+    if (stretch.newlines != 0) indent_clear(&s->indent);
     return true;
 }
 
-// Words read whole in one stretch, each after a single space: as many as fit go on the open line
-// as one piece; else those that fit a line of their own open the next. The rest are taken back.
+// Words read whole in one stretch, each after a single space or newline: as many as fit go on the
+// open line as one piece; else those that fit a line of their own open the next. The rest are
+// taken back.
 template <bool keep>
 void place_words_of_stretch(fill_state *s, textlib_step *step, textlib_output *out) {
-    const std::uint64_t spaces = textlib_step_stretch_spaces(*step);
-    if (spaces == 0) {
+    const std::uint64_t separators = textlib_step_stretch_separators(*step);
+    if (separators == 0) {
         place_word<keep>(s, step->stretch, out);
         return;
     }
     if (line_open) {
-        if (write_fitting_words<keep>(s, step, out, spaces, true)) return;
+        if (write_fitting_words<keep>(s, step, out, separators, true)) return;
         put_newline(out);
     }
     // Runes 0 alone open no line: a word of them is placed on its own.
     s->after_malformed = false;
-    const std::uint64_t first_word = textlib_below(textlib_lowest(spaces));
+    const std::uint64_t first_word = textlib_below(textlib_lowest(separators));
     if ((step->stretch.starts & ~left_out_zeros<keep>(s, step->stretch) & first_word) == 0) {
-        textlib_step_shorten_stretch(step, textlib_lowest(spaces));
+        textlib_step_shorten_stretch(step, textlib_lowest(separators));
         place_word<keep>(s, step->stretch, out);
         return;
     }
     open_word_line(s, out);
-    write_fitting_words<keep>(s, step, out, spaces, false);
+    write_fitting_words<keep>(s, step, out, separators, false);
 }
 
 // ---- Runes by the reference's rules ----
@@ -341,6 +347,14 @@ template <bool keep> void take_stretch(fill_state *s, textlib_step *step, textli
     stage_stretch<keep>(s, step->stretch, out);
 }
 
+// The next thing from the step, by where the routine stands.
+[[gnu::always_inline]] inline textlib_step_kind step_next(const fill_state *s, textlib_step *step) {
+    if (s->at == fill_at::in_word) return textlib_step_next(step, WORD_HALTS);
+    if (!takes_words(s)) return textlib_step_next_rune(step);
+    return textlib_step_next_words(step, WORD_HALTS, s->at == fill_at::between_words,
+                                   prefixing == prefix_kind::none, RETAKEN_MOST);
+}
+
 // The exact step, up to where plain text is ahead or a rune needs bytes still to come; says
 // which, with *p moved there. Made for each value of keep_bytes, and kept out of the block
 // routine: inlined there, either loop measured slower.
@@ -349,11 +363,7 @@ template <bool keep>
                                                bool at_eof, textlib_output *out) {
     textlib_step step = textlib_step_start(*p, end, at_eof, keep);
     for (;;) {
-        const textlib_step_kind kind =
-            s->at == fill_at::in_word ? textlib_step_next(&step, WORD_HALTS)
-            : takes_words(s)          ? textlib_step_next_words(
-                                            &step, WORD_HALTS, s->at == fill_at::between_words, RETAKEN_MOST)
-                             : textlib_step_next_rune(&step);
+        const textlib_step_kind kind = step_next(s, &step);
         switch (kind) {
         case TEXTLIB_STRETCH: take_stretch<keep>(s, &step, out); break;
         case TEXTLIB_RUNE: step_rune<keep>(s, step.rune, step.at, step.width, out); break;

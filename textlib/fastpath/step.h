@@ -254,11 +254,13 @@ textlib_step_yield_stretch(textlib_step *s, unsigned from, unsigned to) {
 // textlib_step_next for words apart by single spaces, which halts names, after passing the blanks
 // ahead, spaces and tabs of one byte, when pass_blanks is set: a stretch may hold several, up to
 // the end of the last one that the chunk in hand holds whole, which is a space, or a tab or
-// newline that halts names. Else, or where no word is whole, as textlib_step_next; but a word
-// that the chunk's end cuts after fewer than retaken_most bytes, and that began after the chunk's
-// start, is taken again from its start with a chunk of its own, which most likely holds it whole.
+// newline that halts names. With lines_go_on set, a newline right before a word parts two words
+// as a space does. Else, or where no word is whole, as textlib_step_next; but a word that the
+// chunk's end cuts after fewer than retaken_most bytes, and that began after the chunk's start,
+// is taken again from its start with a chunk of its own, which most likely holds it whole.
 [[gnu::always_inline]] inline textlib_step_kind
-textlib_step_next_words(textlib_step *s, unsigned halts, bool pass_blanks, unsigned retaken_most) {
+textlib_step_next_words(textlib_step *s, unsigned halts, bool pass_blanks, bool lines_go_on,
+                        unsigned retaken_most) {
     for (;;) {
         textlib_step_kind kind;
         if (!textlib_step_ready(s, &kind)) return kind;
@@ -267,22 +269,27 @@ textlib_step_next_words(textlib_step *s, unsigned halts, bool pass_blanks, unsig
         const std::uint64_t others = s->runes.starts & ~blanks & ~textlib_below(from);
         const unsigned first = others != 0 ? textlib_lowest(others) : 64;
         if (!pass_blanks && first != from) return textlib_step_next(s, halts);
-        // Up to the first rune of the words that is not in a stretch, or the second of two spaces.
-        const std::uint64_t spaces = s->runes.spaces & ~textlib_below(first);
-        const std::uint64_t special = s->decoded |
-                                      textlib_step_halts(*s, halts & ~TEXTLIB_HALT_SPACE) |
-                                      (spaces & (spaces >> 1)) << 1;
+        const std::uint64_t after_first = ~textlib_below(first + 1);
+        const std::uint64_t newlines = s->runes.newlines & after_first;
+        const std::uint64_t parting =
+            lines_go_on ? newlines & ~((blanks | newlines) >> 1) & textlib_below(s->stop - 1) : 0;
+        const std::uint64_t separators = ((s->runes.spaces & after_first) | parting);
+        // Up to the first rune of the words that is not in a stretch, or the second of two
+        // separators.
+        const std::uint64_t special =
+            s->decoded | (textlib_step_halts(*s, halts & ~TEXTLIB_HALT_SPACE) & ~parting) |
+            (separators & (separators >> 1)) << 1;
         const std::uint64_t stops = special & ~textlib_below(first) & textlib_below(s->stop);
         const unsigned to = stops != 0 ? textlib_lowest(stops) : s->stop;
-        // The words end at spaces, and the last may end at a tab or newline where they stop.
-        const std::uint64_t last_end = stops & (~stops + 1) & ~(spaces | spaces << 1 | s->decoded);
-        const std::uint64_t ends =
-            ((spaces & textlib_below(to)) | last_end) & ~textlib_below(first + 1);
+        // The words end at separators, and the last may end at a tab or newline where they stop.
+        const std::uint64_t last_end =
+            stops & (~stops + 1) & ~(separators | separators << 1 | s->decoded);
+        const std::uint64_t ends = ((separators & textlib_below(to)) | last_end) & after_first;
         s->next = s->chunk_at + (first < s->stop ? first : s->stop);
         if (first < s->stop && ends != 0)
             return textlib_step_yield_stretch(s, first, textlib_highest(ends));
         const bool cut = first != 0 && first + retaken_most > s->stop &&
-                         ((stops | spaces) & textlib_below(s->stop)) == 0 && !s->plain_after &&
+                         ((stops | separators) & textlib_below(s->stop)) == 0 && !s->plain_after &&
                          s->chunk_at + s->stop != s->end;
         if (!cut) return textlib_step_next(s, halts);
         s->chunk_at = s->next;
@@ -290,10 +297,10 @@ textlib_step_next_words(textlib_step *s, unsigned halts, bool pass_blanks, unsig
     }
 }
 
-// The spaces in the stretch just yielded.
-inline std::uint64_t textlib_step_stretch_spaces(const textlib_step &s) {
+// The runes that part the words of the stretch just yielded: its spaces and newlines.
+inline std::uint64_t textlib_step_stretch_separators(const textlib_step &s) {
     const auto from = static_cast<unsigned>(s.stretch.at - s.chunk_at);
-    return (s.runes.spaces >> from) & textlib_below(s.stretch.n);
+    return ((s.runes.spaces >> from) & textlib_below(s.stretch.n)) | s.stretch.newlines;
 }
 
 // Takes back all but the first n bytes of the stretch just yielded.
