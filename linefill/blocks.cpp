@@ -159,6 +159,34 @@ inline unsigned fitting_words(const textlib_stretch &stretch, std::uint64_t sepa
     return 0;
 }
 
+// With a stretch's first n bytes of words fitting the open line, the rest of its words on a line
+// of their own with nothing to open it, as one piece: the separator between them becomes the
+// newline. Returns whether it wrote them; not where the rest do not fit, or begin with a word of
+// runes 0 alone, which opens no line.
+template <bool keep>
+bool write_across_lines(fill_state *s, textlib_output *out, const textlib_stretch &stretch,
+                        unsigned n, std::uint64_t separators, std::uint64_t left_out) {
+    const std::uint64_t rest = stretch.starts & ~left_out & ~textlib_below(n + 1);
+    const std::uint64_t later = separators & ~textlib_below(n + 1);
+    const std::uint64_t newlines_before = stretch.newlines & textlib_below(n + 1);
+    if (is_marked(paragraph) || (s->indent.any && newlines_before == 0) ||
+        (rest & textlib_below(later != 0 ? textlib_lowest(later) : stretch.n)) == 0)
+        return false;
+    const std::uint64_t columns = textlib_bit_count(rest);
+    if (columns > static_cast<std::uint64_t>(line_length)) return false;
+    char *const room = textlib_output_room(out, 1 + TEXTLIB_STRETCH_ROOM);
+    room[0] = ' ';
+    char *const written = textlib_put_stretch(room + 1, stretch, keep, left_out);
+    if (stretch.newlines != 0) std::replace(room + 1, written, '\n', ' ');
+    // The codec writes each byte kept once, and twice where doubled.
+    const std::uint64_t kept = ~(left_out | stretch.dropped) & textlib_below(n);
+    room[1 + textlib_bit_count(kept) + textlib_bit_count(stretch.doubled & kept)] = '\n';
+    textlib_output_commit(out, static_cast<std::size_t>(written - room));
+    out_column = columns;
+    if (stretch.newlines != 0) indent_clear(&s->indent);
+    return true;
+}
+
 // The words that fit on the line, a run of whole ones at the start of the stretch just yielded,
 // written as one piece after a space when spaced is set; the rest is taken back. Returns whether
 // any fit; unless spaced, the first is written whether it fits or not.
@@ -167,13 +195,17 @@ bool write_fitting_words(fill_state *s, textlib_step *step, textlib_output *out,
                          std::uint64_t separators, bool spaced) {
     const textlib_stretch &stretch = step->stretch;
     s->after_malformed = false;
-    const std::uint64_t counted = stretch.starts & ~left_out_zeros<keep>(s, stretch);
+    const std::uint64_t all_left_out = left_out_zeros<keep>(s, stretch);
+    const std::uint64_t counted = stretch.starts & ~all_left_out;
     const std::uint64_t room = static_cast<std::uint64_t>(line_length) - out_column - spaced;
     unsigned n = out_column + spaced <= static_cast<std::uint64_t>(line_length)
                      ? fitting_words(stretch, separators, counted, room)
                      : 0;
     if (n == 0 && !spaced) n = textlib_lowest(separators);
     if (n == 0) return false;
+    if (n < stretch.n && spaced &&
+        write_across_lines<keep>(s, out, stretch, n, separators, all_left_out))
+        return true;
     if (n < stretch.n) textlib_step_shorten_stretch(step, n);
     s->after_malformed = false;
     const std::uint64_t left_out = left_out_zeros<keep>(s, stretch);

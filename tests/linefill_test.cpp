@@ -73,10 +73,12 @@ TEST(Linefill, KeepsItsRulesOnGeneratedText) {
     for (int round = 0; round < 3600; round++) {
         // A third of the rounds with --prefix, of either form, mostly over marked lines.
         const bool prefixed = round % 3 == 2;
-        const std::string text = prefixed && rng() % 4 != 0 ? marked_text(rng)
-                                 : round % 8 == 1 ? with_zero_after_each_byte(indented_text(rng))
-                                 : round % 4 < 2  ? indented_text(rng)
-                                                  : generated_text(rng, rng() % 400);
+        const std::string text =
+            prefixed && rng() % 4 != 0 ? marked_text(rng)
+            : round % 8 == 1
+                ? with_zero_after_each_byte(rng() % 2 == 0 ? marked_text(rng) : indented_text(rng))
+            : round % 4 < 2 ? indented_text(rng)
+                            : generated_text(rng, rng() % 400);
         const input_list inputs = round % 2 == 0 ? input_list{text} : split_randomly(rng, text);
         const char *const prefixes[] = {"", "XY", "\xc3\xa9>", "> "};
         run_settings s{generated_tabs(rng),
