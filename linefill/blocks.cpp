@@ -4,7 +4,6 @@
 // reference's rules, and a word is held only while it may still fit the open line.
 #include "block_state.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -117,6 +116,21 @@ inline std::uint64_t stretch_columns(const textlib_stretch &stretch, std::uint64
     return textlib_bit_count(stretch.starts & ~left_out);
 }
 
+// How many bytes the codec writes for the first i bytes of a stretch, but for those left out:
+// each byte kept once, and twice where doubled.
+inline std::size_t written_before(const textlib_stretch &stretch, std::uint64_t left_out,
+                                  unsigned i) {
+    const std::uint64_t kept = ~(left_out | stretch.dropped) & textlib_below(i);
+    return textlib_bit_count(kept) + textlib_bit_count(stretch.doubled & kept);
+}
+
+// Newlines part the words of a stretch as the spaces they become: these go over the newlines of
+// the stretch as the codec wrote it at o.
+inline void space_newlines(char *o, const textlib_stretch &stretch, std::uint64_t left_out) {
+    for (std::uint64_t newlines = stretch.newlines; newlines != 0; newlines &= newlines - 1)
+        o[written_before(stretch, left_out, textlib_lowest(newlines))] = ' ';
+}
+
 // A stretch of the word, after a space when spaced is set, written where it stands on the line
 // without being staged first: one piece of output.
 template <bool keep>
@@ -128,8 +142,7 @@ void write_word_stretch(fill_state *s, textlib_output *out, const textlib_stretc
     char *const room = textlib_output_room(out, 1 + TEXTLIB_STRETCH_ROOM);
     room[0] = ' ';
     char *const written = textlib_put_stretch(room + spaced, stretch, keep, left_out);
-    // Newlines part words in a stretch as the spaces they become.
-    if (stretch.newlines != 0) std::replace(room + spaced, written, '\n', ' ');
+    space_newlines(room + spaced, stretch, left_out);
     textlib_output_commit(out, static_cast<std::size_t>(written - room));
     out_column += spaced + columns;
 }
@@ -177,10 +190,8 @@ bool write_across_lines(fill_state *s, textlib_output *out, const textlib_stretc
     char *const room = textlib_output_room(out, 1 + TEXTLIB_STRETCH_ROOM);
     room[0] = ' ';
     char *const written = textlib_put_stretch(room + 1, stretch, keep, left_out);
-    if (stretch.newlines != 0) std::replace(room + 1, written, '\n', ' ');
-    // The codec writes each byte kept once, and twice where doubled.
-    const std::uint64_t kept = ~(left_out | stretch.dropped) & textlib_below(n);
-    room[1 + textlib_bit_count(kept) + textlib_bit_count(stretch.doubled & kept)] = '\n';
+    space_newlines(room + 1, stretch, left_out);
+    room[1 + written_before(stretch, left_out, n)] = '\n';
     textlib_output_commit(out, static_cast<std::size_t>(written - room));
     out_column = columns;
     if (stretch.newlines != 0) indent_clear(&s->indent);
