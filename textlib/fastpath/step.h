@@ -251,6 +251,31 @@ textlib_step_yield_stretch(textlib_step *s, unsigned from, unsigned to) {
     return textlib_step_rune(s);
 }
 
+// The words from byte first of the chunk in hand, at s->next, for textlib_step_next_words, where
+// a blank or a newline follows in the chunk.
+[[gnu::always_inline]] inline textlib_step_kind
+textlib_step_words_from(textlib_step *s, unsigned halts, unsigned first, bool lines_go_on) {
+    const std::uint64_t blanks = s->runes.spaces | s->runes.tabs;
+    const std::uint64_t after_first = ~textlib_below(first + 1);
+    const std::uint64_t newlines = s->runes.newlines & after_first;
+    const std::uint64_t parting =
+        lines_go_on ? newlines & ~((blanks | newlines) >> 1) & textlib_below(s->stop - 1) : 0;
+    const std::uint64_t separators = ((s->runes.spaces & after_first) | parting);
+    // Up to the first rune of the words that is not in a stretch, or the second of two
+    // separators.
+    const std::uint64_t special = s->decoded |
+                                  (textlib_step_halts(*s, halts & ~TEXTLIB_HALT_SPACE) & ~parting) |
+                                  (separators & (separators >> 1)) << 1;
+    const std::uint64_t stops = special & ~textlib_below(first) & textlib_below(s->stop);
+    const unsigned to = stops != 0 ? textlib_lowest(stops) : s->stop;
+    // The words end at separators, and the last may end at a tab or newline where they stop.
+    const std::uint64_t last_end =
+        stops & (~stops + 1) & ~(separators | separators << 1 | s->decoded);
+    const std::uint64_t ends = ((separators & textlib_below(to)) | last_end) & after_first;
+    if (ends == 0) return textlib_step_next(s, halts);
+    return textlib_step_yield_stretch(s, first, textlib_highest(ends));
+}
+
 // textlib_step_next for words apart by single spaces, which halts names, after passing the blanks
 // ahead, spaces and tabs of one byte, when pass_blanks is set: a stretch may hold several, up to
 // the end of the last one that the chunk in hand holds whole, which is a space, or a tab or
@@ -269,27 +294,13 @@ textlib_step_next_words(textlib_step *s, unsigned halts, bool pass_blanks, bool 
         const std::uint64_t others = s->runes.starts & ~blanks & ~textlib_below(from);
         const unsigned first = others != 0 ? textlib_lowest(others) : 64;
         if (!pass_blanks && first != from) return textlib_step_next(s, halts);
-        const std::uint64_t after_first = ~textlib_below(first + 1);
-        const std::uint64_t newlines = s->runes.newlines & after_first;
-        const std::uint64_t parting =
-            lines_go_on ? newlines & ~((blanks | newlines) >> 1) & textlib_below(s->stop - 1) : 0;
-        const std::uint64_t separators = ((s->runes.spaces & after_first) | parting);
-        // Up to the first rune of the words that is not in a stretch, or the second of two
-        // separators.
-        const std::uint64_t special =
-            s->decoded | (textlib_step_halts(*s, halts & ~TEXTLIB_HALT_SPACE) & ~parting) |
-            (separators & (separators >> 1)) << 1;
-        const std::uint64_t stops = special & ~textlib_below(first) & textlib_below(s->stop);
-        const unsigned to = stops != 0 ? textlib_lowest(stops) : s->stop;
-        // The words end at separators, and the last may end at a tab or newline where they stop.
-        const std::uint64_t last_end =
-            stops & (~stops + 1) & ~(separators | separators << 1 | s->decoded);
-        const std::uint64_t ends = ((separators & textlib_below(to)) | last_end) & after_first;
         s->next = s->chunk_at + (first < s->stop ? first : s->stop);
-        if (first < s->stop && ends != 0)
-            return textlib_step_yield_stretch(s, first, textlib_highest(ends));
-        const bool cut = first != 0 && first + retaken_most > s->stop &&
-                         ((stops | separators) & textlib_below(s->stop)) == 0 && !s->plain_after &&
+        const std::uint64_t ahead = ~textlib_below(first) & textlib_below(s->stop);
+        // A word ends only at a blank or newline.
+        if (((blanks | s->runes.newlines) & ahead) != 0)
+            return textlib_step_words_from(s, halts, first, lines_go_on);
+        const bool cut = (s->decoded & ahead) == 0 && first != 0 &&
+                         first + retaken_most > s->stop && !s->plain_after &&
                          s->chunk_at + s->stop != s->end;
         if (!cut) return textlib_step_next(s, halts);
         s->chunk_at = s->next;
