@@ -181,6 +181,8 @@ bool write_across_lines(fill_state *s, textlib_output *out, const textlib_stretc
                         unsigned n, std::uint64_t separators, std::uint64_t left_out) {
     const std::uint64_t rest = stretch.starts & ~left_out & ~textlib_below(n + 1);
     const std::uint64_t later = separators & ~textlib_below(n + 1);
+    // The next line would open with the marked paragraph's lead, or with the indentation, unless
+    // a newline up to the break cleared it.
     const std::uint64_t newlines_before = stretch.newlines & textlib_below(n + 1);
     if (is_marked(paragraph) || (s->indent.any && newlines_before == 0) ||
         (rest & textlib_below(later != 0 ? textlib_lowest(later) : stretch.n)) == 0)
@@ -199,8 +201,9 @@ bool write_across_lines(fill_state *s, textlib_output *out, const textlib_stretc
 }
 
 // The words that fit on the line, a run of whole ones at the start of the stretch just yielded,
-// written as one piece after a space when spaced is set; the rest is taken back. Returns whether
-// any fit; unless spaced, the first is written whether it fits or not.
+// written as one piece after a space when spaced is set; the rest is taken back, unless
+// write_across_lines puts it on the next line in the same piece. Returns whether any fit; unless
+// spaced, the first is written whether it fits or not.
 template <bool keep>
 bool write_fitting_words(fill_state *s, textlib_step *step, textlib_output *out,
                          std::uint64_t separators, bool spaced) {

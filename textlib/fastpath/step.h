@@ -260,7 +260,7 @@ textlib_step_words_from(textlib_step *s, unsigned halts, unsigned first, bool li
     const std::uint64_t newlines = s->runes.newlines & after_first;
     const std::uint64_t parting =
         lines_go_on ? newlines & ~((blanks | newlines) >> 1) & textlib_below(s->stop - 1) : 0;
-    const std::uint64_t separators = ((s->runes.spaces & after_first) | parting);
+    const std::uint64_t separators = (s->runes.spaces & after_first) | parting;
     // Up to the first rune of the words that is not in a stretch, or the second of two
     // separators.
     const std::uint64_t special = s->decoded |
