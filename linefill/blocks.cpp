@@ -159,12 +159,10 @@ void place_word(fill_state *s, const textlib_stretch &stretch, textlib_output *o
     write_word_stretch<keep>(s, out, stretch, left_out, columns, spaced);
 }
 
-// The bytes of the longest run of words at the start of a stretch, parted by separators, whose
-// runes, separators between them included, take at most room of the columns that counted marks:
-// all of them, or up to a separator; 0 where the first does not fit.
-inline unsigned fitting_words(const textlib_stretch &stretch, std::uint64_t separators,
-                              std::uint64_t counted, std::uint64_t room) {
-    if (textlib_bit_count(counted) <= room) return stretch.n;
+// The bytes of the longest run of words at the start of a stretch, parted by separators, up to
+// one of them, whose runes, separators between them included, take at most room of the columns
+// that counted marks; 0 where the first does not fit.
+inline unsigned fitting_words(std::uint64_t separators, std::uint64_t counted, std::uint64_t room) {
     for (; separators != 0; separators &= ~(std::uint64_t{1} << textlib_highest(separators))) {
         const unsigned end = textlib_highest(separators);
         if (textlib_bit_count(counted & textlib_below(end)) <= room) return end;
@@ -209,21 +207,22 @@ bool write_fitting_words(fill_state *s, textlib_step *step, textlib_output *out,
                          std::uint64_t separators, bool spaced) {
     const textlib_stretch &stretch = step->stretch;
     s->after_malformed = false;
-    const std::uint64_t all_left_out = left_out_zeros<keep>(s, stretch);
-    const std::uint64_t counted = stretch.starts & ~all_left_out;
+    std::uint64_t left_out = left_out_zeros<keep>(s, stretch);
+    std::uint64_t columns = stretch_columns(stretch, left_out);
+    const bool any_room = out_column + spaced <= static_cast<std::uint64_t>(line_length);
     const std::uint64_t room = static_cast<std::uint64_t>(line_length) - out_column - spaced;
-    unsigned n = out_column + spaced <= static_cast<std::uint64_t>(line_length)
-                     ? fitting_words(stretch, separators, counted, room)
-                     : 0;
-    if (n == 0 && !spaced) n = textlib_lowest(separators);
-    if (n == 0) return false;
-    if (n < stretch.n && spaced &&
-        write_across_lines<keep>(s, out, stretch, n, separators, all_left_out))
-        return true;
-    if (n < stretch.n) textlib_step_shorten_stretch(step, n);
-    s->after_malformed = false;
-    const std::uint64_t left_out = left_out_zeros<keep>(s, stretch);
-    write_word_stretch<keep>(s, out, stretch, left_out, stretch_columns(stretch, left_out), spaced);
+    if (!any_room || columns > room) {
+        unsigned n = any_room ? fitting_words(separators, stretch.starts & ~left_out, room) : 0;
+        if (n == 0 && !spaced) n = textlib_lowest(separators);
+        if (n == 0) return false;
+        if (spaced && write_across_lines<keep>(s, out, stretch, n, separators, left_out))
+            return true;
+        textlib_step_shorten_stretch(step, n);
+        s->after_malformed = false;
+        left_out = left_out_zeros<keep>(s, stretch);
+        columns = stretch_columns(stretch, left_out);
+    }
+    write_word_stretch<keep>(s, out, stretch, left_out, columns, spaced);
     // Past a newline the line that goes on has no indentation.
     if (stretch.newlines != 0) indent_clear(&s->indent);
     return true;
