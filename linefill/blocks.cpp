@@ -116,6 +116,21 @@ inline std::uint64_t stretch_columns(const textlib_stretch &stretch, std::uint64
     return textlib_bit_count(stretch.starts & ~left_out);
 }
 
+// How many bytes the codec writes for the first i bytes of a stretch, but for those left out:
+// each byte kept once, and twice where doubled.
+inline std::size_t written_before(const textlib_stretch &stretch, std::uint64_t left_out,
+                                  unsigned i) {
+    const std::uint64_t kept = ~(left_out | stretch.dropped) & textlib_below(i);
+    return textlib_bit_count(kept) + textlib_bit_count(stretch.doubled & kept);
+}
+
+// Newlines part the words of a stretch as the spaces they become: these go over the newlines of
+// the stretch as the codec wrote it at o.
+inline void space_newlines(char *o, const textlib_stretch &stretch, std::uint64_t left_out) {
+    for (std::uint64_t newlines = stretch.newlines; newlines != 0; newlines &= newlines - 1)
+        o[written_before(stretch, left_out, textlib_lowest(newlines))] = ' ';
+}
+
 // A stretch of the word, after a space when spaced is set, written where it stands on the line
 // without being staged first: one piece of output.
 template <bool keep>
@@ -126,7 +141,8 @@ void write_word_stretch(fill_state *s, textlib_output *out, const textlib_stretc
     open_word_line(s, out);
     char *const room = textlib_output_room(out, 1 + TEXTLIB_STRETCH_ROOM);
     room[0] = ' ';
-    const char *const written = textlib_put_stretch(room + spaced, stretch, keep, left_out);
+    char *const written = textlib_put_stretch(room + spaced, stretch, keep, left_out);
+    space_newlines(room + spaced, stretch, left_out);
     textlib_output_commit(out, static_cast<std::size_t>(written - room));
     out_column += spaced + columns;
 }
@@ -141,6 +157,101 @@ void place_word(fill_state *s, const textlib_stretch &stretch, textlib_output *o
         line_open && out_column + 1 + columns <= static_cast<std::uint64_t>(line_length);
     if (line_open && !spaced) put_newline(out);
     write_word_stretch<keep>(s, out, stretch, left_out, columns, spaced);
+}
+
+// The bytes of the longest run of words at the start of a stretch, parted by separators, up to
+// one of them, whose runes, separators between them included, take at most room of the columns
+// that counted marks; 0 where the first does not fit.
+inline unsigned fitting_words(std::uint64_t separators, std::uint64_t counted, std::uint64_t room) {
+    for (; separators != 0; separators &= ~(std::uint64_t{1} << textlib_highest(separators))) {
+        const unsigned end = textlib_highest(separators);
+        if (textlib_bit_count(counted & textlib_below(end)) <= room) return end;
+    }
+    return 0;
+}
+
+// With a stretch's first n bytes of words fitting the open line, the rest of its words on a line
+// of their own with nothing to open it, as one piece: the separator between them becomes the
+// newline. Returns whether it wrote them; not where the rest do not fit, or begin with a word of
+// runes 0 alone, which opens no line.
+template <bool keep>
+bool write_across_lines(fill_state *s, textlib_output *out, const textlib_stretch &stretch,
+                        unsigned n, std::uint64_t separators, std::uint64_t left_out) {
+    const std::uint64_t rest = stretch.starts & ~left_out & ~textlib_below(n + 1);
+    const std::uint64_t later = separators & ~textlib_below(n + 1);
+    // The next line would open with the marked paragraph's lead, or with the indentation, unless
+    // a newline up to the break cleared it.
+    const std::uint64_t newlines_before = stretch.newlines & textlib_below(n + 1);
+    if (is_marked(paragraph) || (s->indent.any && newlines_before == 0) ||
+        (rest & textlib_below(later != 0 ? textlib_lowest(later) : stretch.n)) == 0)
+        return false;
+    const std::uint64_t columns = textlib_bit_count(rest);
+    if (columns > static_cast<std::uint64_t>(line_length)) return false;
+    char *const room = textlib_output_room(out, 1 + TEXTLIB_STRETCH_ROOM);
+    room[0] = ' ';
+    char *const written = textlib_put_stretch(room + 1, stretch, keep, left_out);
+    space_newlines(room + 1, stretch, left_out);
+    room[1 + written_before(stretch, left_out, n)] = '\n';
+    textlib_output_commit(out, static_cast<std::size_t>(written - room));
+    out_column = columns;
+    if (stretch.newlines != 0) indent_clear(&s->indent);
+    return true;
+}
+
+// The words that fit on the line, a run of whole ones at the start of the stretch just yielded,
+// written as one piece after a space when spaced is set; the rest is taken back, unless
+// write_across_lines puts it on the next line in the same piece. Returns whether any fit; unless
+// spaced, the first is written whether it fits or not.
+template <bool keep>
+bool write_fitting_words(fill_state *s, textlib_step *step, textlib_output *out,
+                         std::uint64_t separators, bool spaced) {
+    const textlib_stretch &stretch = step->stretch;
+    s->after_malformed = false;
+    std::uint64_t left_out = left_out_zeros<keep>(s, stretch);
+    std::uint64_t columns = stretch_columns(stretch, left_out);
+    const bool any_room = out_column + spaced <= static_cast<std::uint64_t>(line_length);
+    const std::uint64_t room = static_cast<std::uint64_t>(line_length) - out_column - spaced;
+    if (!any_room || columns > room) {
+        unsigned n = any_room ? fitting_words(separators, stretch.starts & ~left_out, room) : 0;
+        if (n == 0 && !spaced) n = textlib_lowest(separators);
+        if (n == 0) return false;
+        if (spaced && write_across_lines<keep>(s, out, stretch, n, separators, left_out))
+            return true;
+        textlib_step_shorten_stretch(step, n);
+        s->after_malformed = false;
+        left_out = left_out_zeros<keep>(s, stretch);
+        columns = stretch_columns(stretch, left_out);
+    }
+    write_word_stretch<keep>(s, out, stretch, left_out, columns, spaced);
+    // Past a newline the line that goes on has no indentation.
+    if (stretch.newlines != 0) indent_clear(&s->indent);
+    return true;
+}
+
+// Words read whole in one stretch, each after a single space or newline: as many as fit go on the
+// open line as one piece; else those that fit a line of their own open the next. The rest are
+// taken back.
+template <bool keep>
+void place_words_of_stretch(fill_state *s, textlib_step *step, textlib_output *out) {
+    const std::uint64_t separators = textlib_step_stretch_separators(*step);
+    if (separators == 0) {
+        place_word<keep>(s, step->stretch, out);
+        return;
+    }
+    if (line_open) {
+        if (write_fitting_words<keep>(s, step, out, separators, true)) return;
+        put_newline(out);
+    }
+    // Runes 0 alone open no line: a word of them is placed on its own.
+    s->after_malformed = false;
+    const std::uint64_t first_word = textlib_below(textlib_lowest(separators));
+    if ((step->stretch.starts & ~left_out_zeros<keep>(s, step->stretch) & first_word) == 0) {
+        textlib_step_shorten_stretch(step, textlib_lowest(separators));
+        place_word<keep>(s, step->stretch, out);
+        return;
+    }
+    open_word_line(s, out);
+    write_fitting_words<keep>(s, step, out, separators, false);
 }
 
 // ---- Runes by the reference's rules ----
@@ -249,10 +360,10 @@ void stage_stretch(fill_state *s, const textlib_stretch &stretch, textlib_output
     s->staged_columns += columns;
 }
 
-// Whether the routine takes the runes ahead a stretch at a time: inside a word, and where a
-// stretch opens one. A line that may begin with a marker goes a rune at a time.
-inline bool takes_stretches(const fill_state *s) {
-    return s->at == fill_at::in_word || s->at == fill_at::between_words ||
+// Whether the routine takes the words ahead several a stretch, where no word is being read. A line
+// that may begin with a marker goes a rune at a time.
+inline bool takes_words(const fill_state *s) {
+    return s->at == fill_at::between_words ||
            (s->at == fill_at::line_start && prefixing == prefix_kind::none);
 }
 
@@ -266,23 +377,27 @@ inline bool ends_word(char b) {
 constexpr unsigned RETAKEN_MOST = 32;
 
 // Runes that need no decoding, up to before a halt, or where the step stopped: runes of a word.
-// One that begins the word and ends it too, as is usual with short words, is placed whole; one
-// that the chunk's end cut is taken again from its start, so that the next chunk holds it whole.
+// Words that begin in the stretch and end in it too, as is usual with short words, are placed
+// whole.
 template <bool keep> void take_stretch(fill_state *s, textlib_step *step, textlib_output *out) {
     if (s->at != fill_at::in_word) {
         s->at = fill_at::between_words;
         if (step->next != step->end && ends_word(*step->next)) {
-            place_word<keep>(s, step->stretch, out);
-            return;
-        }
-        if (step->stretch.n < RETAKEN_MOST && textlib_step_cut_stretch(*step)) {
-            textlib_step_retake_stretch(step);
+            place_words_of_stretch<keep>(s, step, out);
             return;
         }
         begin_word(s, out);
         s->at = fill_at::in_word;
     }
     stage_stretch<keep>(s, step->stretch, out);
+}
+
+// The next thing from the step, by where the routine stands.
+[[gnu::always_inline]] inline textlib_step_kind step_next(const fill_state *s, textlib_step *step) {
+    if (s->at == fill_at::in_word) return textlib_step_next(step, WORD_HALTS);
+    if (!takes_words(s)) return textlib_step_next_rune(step);
+    return textlib_step_next_words(step, WORD_HALTS, s->at == fill_at::between_words,
+                                   prefixing == prefix_kind::none, RETAKEN_MOST);
 }
 
 // The exact step, up to where plain text is ahead or a rune needs bytes still to come; says
@@ -293,10 +408,7 @@ template <bool keep>
                                                bool at_eof, textlib_output *out) {
     textlib_step step = textlib_step_start(*p, end, at_eof, keep);
     for (;;) {
-        const textlib_step_kind kind = s->at == fill_at::between_words
-                                           ? textlib_step_next_after_blanks(&step, WORD_HALTS)
-                                       : takes_stretches(s) ? textlib_step_next(&step, WORD_HALTS)
-                                                            : textlib_step_next_rune(&step);
+        const textlib_step_kind kind = step_next(s, &step);
         switch (kind) {
         case TEXTLIB_STRETCH: take_stretch<keep>(s, &step, out); break;
         case TEXTLIB_RUNE: step_rune<keep>(s, step.rune, step.at, step.width, out); break;

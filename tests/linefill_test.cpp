@@ -59,6 +59,16 @@ std::string indented_text(std::mt19937 &rng) {
     return text;
 }
 
+// Text as UTF-16 read as UTF-8 shows it: each byte followed by 00, as ASCII characters are.
+std::string with_zero_after_each_byte(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
 // Texts cut into inputs read in a row, and paragraphs whose indentation changes at random, filled
 // with every setting, read in blocks of every size.
 TEST(Linefill, KeepsItsRulesOnGeneratedText) {
@@ -68,9 +78,12 @@ TEST(Linefill, KeepsItsRulesOnGeneratedText) {
     for (int round = 0; round < 3600; round++) {
         // A third of the rounds with --prefix, of either form, mostly over marked lines.
         const bool prefixed = round % 3 == 2;
-        const std::string text = prefixed && rng() % 4 != 0 ? marked_text(rng)
-                                 : round % 4 < 2            ? indented_text(rng)
-                                                            : generated_text(rng, rng() % 400);
+        const std::string text =
+            prefixed && rng() % 4 != 0 ? marked_text(rng)
+            : round % 8 == 1
+                ? with_zero_after_each_byte(rng() % 2 == 0 ? marked_text(rng) : indented_text(rng))
+            : round % 4 < 2 ? indented_text(rng)
+                            : generated_text(rng, rng() % 400);
         const input_list inputs = round % 2 == 0 ? input_list{text} : split_randomly(rng, text);
         const char *const prefixes[] = {"", "XY", "\xc3\xa9>", "> "};
         run_settings s{generated_tabs(rng),

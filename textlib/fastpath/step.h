@@ -211,19 +211,9 @@ inline std::uint64_t textlib_step_halts(const textlib_step &s, unsigned halts) {
             (when(TEXTLIB_HALT_SPACE) | (s.next_blank & when(TEXTLIB_HALT_SPACE_RUN))));
 }
 
-// The next thing from the exact step: runes that need no decoding a stretch at a time, but those
-// that the kernel's stop flags name (TEXTLIB_HALT_TAB, _NEWLINE, _SPACE, _SPACE_RUN) and, by
-// display width, plain runes of more than one byte, which come as runes; every other rune as a
-// rune. Stops where plain text is ahead again, after at least one rune.
-[[gnu::always_inline]] inline textlib_step_kind textlib_step_next(textlib_step *s, unsigned halts) {
-    textlib_step_kind kind;
-    if (!textlib_step_ready(s, &kind)) return kind;
-    const auto from = static_cast<unsigned>(s->next - s->chunk_at);
-    const std::uint64_t special =
-        (s->decoded | textlib_step_halts(*s, halts)) & ~textlib_below(from);
-    const unsigned next = special != 0 ? textlib_lowest(special) : 64;
-    const unsigned to = next < s->stop ? next : s->stop;
-    if (to == from) return textlib_step_rune(s);
+// Yields the chunk's runes from byte from, at s->next, up to before byte to as a stretch.
+[[gnu::always_inline]] inline textlib_step_kind
+textlib_step_yield_stretch(textlib_step *s, unsigned from, unsigned to) {
     const std::uint64_t bytes = textlib_below(to - from);
     const auto from_here = [from, bytes](std::uint64_t mask) { return (mask >> from) & bytes; };
     s->stretch = {s->next,
@@ -238,6 +228,22 @@ inline std::uint64_t textlib_step_halts(const textlib_step &s, unsigned halts) {
     return TEXTLIB_STRETCH;
 }
 
+// The next thing from the exact step: runes that need no decoding a stretch at a time, but those
+// that the kernel's stop flags name (TEXTLIB_HALT_TAB, _NEWLINE, _SPACE, _SPACE_RUN) and, by
+// display width, plain runes of more than one byte, which come as runes; every other rune as a
+// rune. Stops where plain text is ahead again, after at least one rune.
+[[gnu::always_inline]] inline textlib_step_kind textlib_step_next(textlib_step *s, unsigned halts) {
+    textlib_step_kind kind;
+    if (!textlib_step_ready(s, &kind)) return kind;
+    const auto from = static_cast<unsigned>(s->next - s->chunk_at);
+    const std::uint64_t special =
+        (s->decoded | textlib_step_halts(*s, halts)) & ~textlib_below(from);
+    const unsigned next = special != 0 ? textlib_lowest(special) : 64;
+    const unsigned to = next < s->stop ? next : s->stop;
+    if (to == from) return textlib_step_rune(s);
+    return textlib_step_yield_stretch(s, from, to);
+}
+
 // The next thing from the exact step, every rune on its own.
 [[gnu::always_inline]] inline textlib_step_kind textlib_step_next_rune(textlib_step *s) {
     textlib_step_kind kind;
@@ -245,31 +251,82 @@ inline std::uint64_t textlib_step_halts(const textlib_step &s, unsigned halts) {
     return textlib_step_rune(s);
 }
 
-// textlib_step_next after passing the blanks ahead, spaces and tabs of one byte, in the chunk in
-// hand: between words a tool has nothing to do with them.
-[[gnu::always_inline]] inline textlib_step_kind textlib_step_next_after_blanks(textlib_step *s,
-                                                                               unsigned halts) {
-    textlib_step_kind kind;
-    if (!textlib_step_ready(s, &kind)) return kind;
-    const auto from = static_cast<unsigned>(s->next - s->chunk_at);
-    const std::uint64_t others =
-        s->runes.starts & ~(s->runes.spaces | s->runes.tabs) & ~textlib_below(from);
-    const unsigned other = others != 0 ? textlib_lowest(others) : 64;
-    s->next = s->chunk_at + (other < s->stop ? other : s->stop);
-    return textlib_step_next(s, halts);
+// The words from byte first of the chunk in hand, at s->next, for textlib_step_next_words, where
+// a blank or a newline follows in the chunk.
+[[gnu::always_inline]] inline textlib_step_kind
+textlib_step_words_from(textlib_step *s, unsigned halts, unsigned first, bool lines_go_on) {
+    const std::uint64_t blanks = s->runes.spaces | s->runes.tabs;
+    const std::uint64_t after_first = ~textlib_below(first + 1);
+    const std::uint64_t newlines = s->runes.newlines & after_first;
+    const std::uint64_t parting =
+        lines_go_on ? newlines & ~((blanks | newlines) >> 1) & textlib_below(s->stop - 1) : 0;
+    const std::uint64_t separators = (s->runes.spaces & after_first) | parting;
+    // Up to the first rune of the words that is not in a stretch, or the second of two
+    // separators.
+    const std::uint64_t special = s->decoded |
+                                  (textlib_step_halts(*s, halts & ~TEXTLIB_HALT_SPACE) & ~parting) |
+                                  (separators & (separators >> 1)) << 1;
+    const std::uint64_t stops = special & ~textlib_below(first) & textlib_below(s->stop);
+    const unsigned to = stops != 0 ? textlib_lowest(stops) : s->stop;
+    // The words end at separators, and the last may end at a tab or newline where they stop.
+    const std::uint64_t last_end =
+        stops & (~stops + 1) & ~(separators | separators << 1 | s->decoded);
+    const std::uint64_t ends = ((separators & textlib_below(to)) | last_end) & after_first;
+    if (ends == 0) return textlib_step_next(s, halts);
+    return textlib_step_yield_stretch(s, first, textlib_highest(ends));
 }
 
-// Whether the stretch just yielded was cut by the end of the chunk in hand, with runes still to
-// come, and began after the chunk's start: a chunk taken from where it began holds more of it.
-inline bool textlib_step_cut_stretch(const textlib_step &s) {
-    return s.next == s.chunk_at + s.stop && !s.plain_after && s.next != s.end &&
-           s.stretch.at != s.chunk_at;
+// textlib_step_next for words apart by single spaces, which halts names, after passing the blanks
+// ahead, spaces and tabs of one byte, when pass_blanks is set: a stretch may hold several, up to
+// the end of the last one that the chunk in hand holds whole, which is a space, or a tab or
+// newline that halts names. With lines_go_on set, a newline right before a word parts two words
+// as a space does. Else, or where no word is whole, as textlib_step_next; but a word that the
+// chunk's end cuts after fewer than retaken_most bytes, and that began after the chunk's start,
+// is taken again from its start with a chunk of its own, which most likely holds it whole.
+[[gnu::always_inline]] inline textlib_step_kind
+textlib_step_next_words(textlib_step *s, unsigned halts, bool pass_blanks, bool lines_go_on,
+                        unsigned retaken_most) {
+    for (;;) {
+        textlib_step_kind kind;
+        if (!textlib_step_ready(s, &kind)) return kind;
+        const auto from = static_cast<unsigned>(s->next - s->chunk_at);
+        const std::uint64_t blanks = s->runes.spaces | s->runes.tabs;
+        const std::uint64_t others = s->runes.starts & ~blanks & ~textlib_below(from);
+        const unsigned first = others != 0 ? textlib_lowest(others) : 64;
+        if (!pass_blanks && first != from) return textlib_step_next(s, halts);
+        s->next = s->chunk_at + (first < s->stop ? first : s->stop);
+        const std::uint64_t ahead = ~textlib_below(first) & textlib_below(s->stop);
+        // A word ends only at a blank or newline.
+        if (((blanks | s->runes.newlines) & ahead) != 0)
+            return textlib_step_words_from(s, halts, first, lines_go_on);
+        const bool cut = (s->decoded & ahead) == 0 && first != 0 &&
+                         first + retaken_most > s->stop && !s->plain_after &&
+                         s->chunk_at + s->stop != s->end;
+        if (!cut) return textlib_step_next(s, halts);
+        s->chunk_at = s->next;
+        s->stop = 0;
+    }
 }
 
-// Takes the stretch just yielded back: the step goes on from its start with a chunk of its own.
-inline void textlib_step_retake_stretch(textlib_step *s) {
-    s->next = s->chunk_at = s->stretch.at;
-    s->stop = 0;
+// The runes that part the words of the stretch just yielded: its spaces and newlines.
+inline std::uint64_t textlib_step_stretch_separators(const textlib_step &s) {
+    const auto from = static_cast<unsigned>(s.stretch.at - s.chunk_at);
+    return ((s.runes.spaces >> from) & textlib_below(s.stretch.n)) | s.stretch.newlines;
+}
+
+// Takes back all but the first n bytes of the stretch just yielded.
+inline void textlib_step_shorten_stretch(textlib_step *s, unsigned n) {
+    textlib_stretch &stretch = s->stretch;
+    const std::uint64_t bytes = textlib_below(n);
+    stretch = {stretch.at,
+               n,
+               stretch.doubled & bytes,
+               stretch.dropped & bytes,
+               stretch.starts & bytes,
+               stretch.newlines & bytes,
+               stretch.zeros & bytes,
+               stretch.joinable & bytes};
+    s->next = stretch.at + n;
 }
 
 // Whether a stretch from a step started with keep goes out as it stands: kept, nothing is
