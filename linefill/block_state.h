@@ -116,12 +116,8 @@ inline void begin_plain_line(textlib_output *out) {
     paragraph = {PLAIN_TEXT, 0, 0};
 }
 
-inline bool is_blank_byte(char b) {
-    return b == ' ' || b == '\t';
-}
-
 inline bool may_begin_word(unsigned char b) {
-    return b != 0 && b != ' ' && b != '\t' && b != '\n';
+    return b != 0 && !textlib_is_blank(b) && b != '\n';
 }
 
 // Whether the rune at q, before end, is a plain word rune: a scan that stops there stopped at

@@ -369,7 +369,7 @@ inline bool takes_words(const fill_state *s) {
 
 // Whether a rune that starts with byte b ends a word: the byte is then the whole rune.
 inline bool ends_word(char b) {
-    return is_blank_byte(b) || b == '\n';
+    return textlib_is_blank(b) || b == '\n';
 }
 
 // The longest start of a word that a chunk's end cuts which is taken again: a shorter one most
@@ -445,7 +445,7 @@ const char *fill_bytes(fill_state *s, const char *p, const char *end, bool at_eo
                 p = q;
                 continue;
             }
-        } else if (s->at == fill_at::line_start && is_blank_byte(*p)) {
+        } else if (s->at == fill_at::line_start && textlib_is_blank(*p)) {
             p = indent_take(&s->indent, p, end);
             continue;
         } else if ((s->at == fill_at::between_words ||

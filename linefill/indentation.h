@@ -43,7 +43,7 @@ void indent_finish_run(indentation *ind);
 inline const char *indent_take(indentation *ind, const char *p, const char *end) {
     std::uint64_t spaces = ind->spaces, tabs = ind->tabs, width = ind->width;
     const char *q = p;
-    for (; q < end && (*q == ' ' || *q == '\t'); q++) {
+    for (; q < end && textlib_is_blank(*q); q++) {
         if (*q == '\t') {
             tabs++;
             width = textlib_next_stop(width);

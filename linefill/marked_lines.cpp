@@ -120,7 +120,7 @@ int fixed_marker_at(const char *p, const char *end) {
         if (*p != FIXED_MARKERS[i][0]) continue;
         const std::string_view marker = FIXED_MARKERS[i];
         if (static_cast<std::size_t>(end - p) > marker.size() &&
-            marker == std::string_view(p, marker.size()) && is_blank_byte(p[marker.size()]))
+            marker == std::string_view(p, marker.size()) && textlib_is_blank(p[marker.size()]))
             return FIRST_FIXED_MARKER + i;
     }
     return NO_PARAGRAPH;
@@ -140,7 +140,7 @@ const char *read_marker_at(fill_state *s, const char *p, const char *end) {
         for (; q < p + n; q++)
             m->column += textlib_columns_of(static_cast<unsigned char>(*q));
     }
-    for (; q < end && (is_blank_byte(*q) || (m->code == QUOTE_MARKER && *q == '>')); q++) {
+    for (; q < end && (textlib_is_blank(*q) || (m->code == QUOTE_MARKER && *q == '>')); q++) {
         m->level += *q == '>';
         m->column =
             *q == '>' ? m->column + textlib_columns_of('>') : textlib_after_blank(*q, m->column);

@@ -87,9 +87,9 @@ const char *next_plain_word(fill_state *s, const textlib_line &line, const char 
     }
     // Blanks between words are one separator, as the rune-by-rune path makes them; blanks
     // before anything else, and a rune that is not plain, need a closer look.
-    if (q < end && is_blank_byte(*q)) {
+    if (q < end && textlib_is_blank(*q)) {
         const char *word = q + 1;
-        while (word < end && is_blank_byte(*word))
+        while (word < end && textlib_is_blank(*word))
             word++;
         return plain_word_rune_at(word, end) ? word : nullptr;
     }
