@@ -111,6 +111,13 @@ inline std::uint64_t left_out_zeros(fill_state *s, const textlib_stretch &stretc
     return left_out;
 }
 
+// left_out_zeros for a stretch that begins a word: no malformed rune of the word comes before it.
+template <bool keep>
+inline std::uint64_t word_left_out(fill_state *s, const textlib_stretch &stretch) {
+    s->after_malformed = false;
+    return left_out_zeros<keep>(s, stretch);
+}
+
 // Every rune of a stretch takes a column but those left out.
 inline std::uint64_t stretch_columns(const textlib_stretch &stretch, std::uint64_t left_out) {
     return textlib_bit_count(stretch.starts & ~left_out);
@@ -131,6 +138,17 @@ inline void space_newlines(char *o, const textlib_stretch &stretch, std::uint64_
         o[written_before(stretch, left_out, textlib_lowest(newlines))] = ' ';
 }
 
+// Writes at room, which has 1 + TEXTLIB_STRETCH_ROOM, the words of a stretch after a space when
+// spaced is set, as the codec writes them but for the runes left out, newlines made spaces;
+// returns the end of what it wrote.
+template <bool keep>
+char *put_words(char *room, const textlib_stretch &stretch, std::uint64_t left_out, bool spaced) {
+    room[0] = ' ';
+    char *const written = textlib_put_stretch(room + spaced, stretch, keep, left_out);
+    space_newlines(room + spaced, stretch, left_out);
+    return written;
+}
+
 // A stretch of the word, after a space when spaced is set, written where it stands on the line
 // without being staged first: one piece of output.
 template <bool keep>
@@ -140,9 +158,7 @@ void write_word_stretch(fill_state *s, textlib_output *out, const textlib_stretc
     if (columns == 0 && !spaced) return;
     open_word_line(s, out);
     char *const room = textlib_output_room(out, 1 + TEXTLIB_STRETCH_ROOM);
-    room[0] = ' ';
-    char *const written = textlib_put_stretch(room + spaced, stretch, keep, left_out);
-    space_newlines(room + spaced, stretch, left_out);
+    const char *const written = put_words<keep>(room, stretch, left_out, spaced);
     textlib_output_commit(out, static_cast<std::size_t>(written - room));
     out_column += spaced + columns;
 }
@@ -150,8 +166,7 @@ void write_word_stretch(fill_state *s, textlib_output *out, const textlib_stretc
 // A word read whole in one stretch, placed at once where begin_word and end_word would place it.
 template <bool keep>
 void place_word(fill_state *s, const textlib_stretch &stretch, textlib_output *out) {
-    s->after_malformed = false;
-    const std::uint64_t left_out = left_out_zeros<keep>(s, stretch);
+    const std::uint64_t left_out = word_left_out<keep>(s, stretch);
     const std::uint64_t columns = stretch_columns(stretch, left_out);
     const bool spaced =
         line_open && out_column + 1 + columns <= static_cast<std::uint64_t>(line_length);
@@ -188,9 +203,7 @@ bool write_across_lines(fill_state *s, textlib_output *out, const textlib_stretc
     const std::uint64_t columns = textlib_bit_count(rest);
     if (columns > static_cast<std::uint64_t>(line_length)) return false;
     char *const room = textlib_output_room(out, 1 + TEXTLIB_STRETCH_ROOM);
-    room[0] = ' ';
-    char *const written = textlib_put_stretch(room + 1, stretch, keep, left_out);
-    space_newlines(room + 1, stretch, left_out);
+    const char *const written = put_words<keep>(room, stretch, left_out, true);
     room[1 + written_before(stretch, left_out, n)] = '\n';
     textlib_output_commit(out, static_cast<std::size_t>(written - room));
     out_column = columns;
@@ -206,8 +219,7 @@ template <bool keep>
 bool write_fitting_words(fill_state *s, textlib_step *step, textlib_output *out,
                          std::uint64_t separators, bool spaced) {
     const textlib_stretch &stretch = step->stretch;
-    s->after_malformed = false;
-    std::uint64_t left_out = left_out_zeros<keep>(s, stretch);
+    std::uint64_t left_out = word_left_out<keep>(s, stretch);
     std::uint64_t columns = stretch_columns(stretch, left_out);
     const bool any_room = out_column + spaced <= static_cast<std::uint64_t>(line_length);
     const std::uint64_t room = static_cast<std::uint64_t>(line_length) - out_column - spaced;
@@ -218,8 +230,7 @@ bool write_fitting_words(fill_state *s, textlib_step *step, textlib_output *out,
         if (spaced && write_across_lines<keep>(s, out, stretch, n, separators, left_out))
             return true;
         textlib_step_shorten_stretch(step, n);
-        s->after_malformed = false;
-        left_out = left_out_zeros<keep>(s, stretch);
+        left_out = word_left_out<keep>(s, stretch);
         columns = stretch_columns(stretch, left_out);
     }
     write_word_stretch<keep>(s, out, stretch, left_out, columns, spaced);
@@ -243,9 +254,8 @@ void place_words_of_stretch(fill_state *s, textlib_step *step, textlib_output *o
         put_newline(out);
     }
     // Runes 0 alone open no line: a word of them is placed on its own.
-    s->after_malformed = false;
     const std::uint64_t first_word = textlib_below(textlib_lowest(separators));
-    if ((step->stretch.starts & ~left_out_zeros<keep>(s, step->stretch) & first_word) == 0) {
+    if ((step->stretch.starts & ~word_left_out<keep>(s, step->stretch) & first_word) == 0) {
         textlib_step_shorten_stretch(step, textlib_lowest(separators));
         place_word<keep>(s, step->stretch, out);
         return;
