@@ -29,7 +29,7 @@ void expand_reference(FILE *in, FILE *out) {
             column = 0;
         } else {
             textlib_unit_fputc(unit, out);
-            column += textlib_unit_columns(unit.rune, unit.bytes, unit.n, keep_bytes);
+            column += textlib_unit_columns(unit);
         }
     }
 }

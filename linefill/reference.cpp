@@ -24,10 +24,6 @@ void close_open_line(FILE *out) {
     if (line_open) write_newline(out);
 }
 
-std::uint64_t unit_columns(const textlib_unit &unit) {
-    return textlib_unit_columns(unit.rune, unit.bytes, unit.n, keep_bytes);
-}
-
 // The rune of the held line's unit i.
 rune16 held(std::size_t i) {
     return held_line.units[i].rune;
@@ -39,7 +35,7 @@ void write_lead(FILE *out, const unit_string &units) {
         const textlib_unit &unit = units.units[i];
         textlib_unit_fputc(unit, out);
         out_column = textlib_is_blank(unit.rune) ? textlib_after_blank(unit.rune, out_column)
-                                                 : out_column + unit_columns(unit);
+                                                 : out_column + textlib_unit_columns(unit);
     }
 }
 
@@ -64,7 +60,7 @@ void write_word(FILE *out, const unit_string &opening) {
     // The word that opens a line is never tested, and the lead before it is not counted.
     std::uint64_t columns = 0;
     for (std::size_t i = 0; i < word.length; i++)
-        columns += unit_columns(word.units[i]);
+        columns += textlib_unit_columns(word.units[i]);
     if (line_open) {
         if (out_column + 1 + columns > static_cast<std::uint64_t>(line_length)) {
             write_newline(out);
@@ -77,7 +73,7 @@ void write_word(FILE *out, const unit_string &opening) {
     if (!line_open) write_lead(out, opening);
     for (std::size_t i = 0; i < word.length; i++) {
         textlib_unit_fputc(word.units[i], out);
-        out_column += unit_columns(word.units[i]);
+        out_column += textlib_unit_columns(word.units[i]);
     }
     line_open = true;
 }

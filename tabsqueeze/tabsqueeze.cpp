@@ -47,9 +47,7 @@ void tabsqueeze_reference(FILE *in, FILE *out) {
             continue;
         }
         textlib_unit_fputc(unit, out);
-        column = r == TEXTLIB_NEWLINE
-                     ? 0
-                     : column + textlib_unit_columns(unit.rune, unit.bytes, unit.n, keep_bytes);
+        column = r == TEXTLIB_NEWLINE ? 0 : column + textlib_unit_columns(unit);
         r = textlib_unit_fgetc(&reader, &unit);
     }
 }

@@ -80,6 +80,11 @@ inline std::uint64_t textlib_unit_columns(rune16 r, const char *p, unsigned widt
                : 1;
 }
 
+// The columns of a unit as the rune-by-rune references read it.
+inline std::uint64_t textlib_unit_columns(const textlib_unit &unit) {
+    return textlib_unit_columns(unit.rune, unit.bytes, unit.n, keep_bytes);
+}
+
 // The display column after the plain text from p to end, which holds no tab, from column at p:
 // worked out for the last line alone.
 std::uint64_t textlib_columns_after(const char *p, const char *end, std::uint64_t column);
