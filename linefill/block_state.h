@@ -79,6 +79,14 @@ inline void close_open_line(textlib_output *out) {
     if (line_open) put_newline(out);
 }
 
+// A blank line, or the end of input at a line start, closes the open line and keeps its blanks.
+inline void end_paragraph(textlib_output *out, const indentation *ind, bool newline) {
+    close_open_line(out);
+    if (ind->any) put_indent(out, ind);
+    if (newline || ind->any) put_newline(out);
+    paragraph = {NO_PARAGRAPH, 0, 0};
+}
+
 // What opens an output line: the marked paragraph's lead, else the line's indentation.
 inline void put_opening(const fill_state *s, textlib_output *out) {
     if (is_marked(paragraph)) {

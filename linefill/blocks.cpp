@@ -91,14 +91,6 @@ void end_word(fill_state *s, textlib_output *out) {
     clear_staged(s);
 }
 
-// A blank line, or the end of input at a line start, closes the open line and keeps its blanks.
-void end_paragraph(textlib_output *out, const indentation *ind, bool newline) {
-    close_open_line(out);
-    if (ind->any) put_indent(out, ind);
-    if (newline || ind->any) put_newline(out);
-    paragraph = {NO_PARAGRAPH, 0, 0};
-}
-
 // The runes 0 of a stretch of a word that are left out of it, as stage_word_rune leaves them out:
 // all of them, but with keep set those right after a malformed rune.
 template <bool keep>

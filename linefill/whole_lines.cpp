@@ -63,18 +63,40 @@ inline bool put_scanned_words(fill_state *s, const char *p, const char *words_en
     return joined;
 }
 
+// Blank lines from p, each of which ends the paragraph as the rune-by-rune path ends it, up to the
+// line after them, whose blanks are taken as its indentation: returns where those end. Most
+// paragraphs end at one, and a return to that path for each cost more than the lines' own work.
+const char *end_paragraphs(fill_state *s, const char *p, const char *end, textlib_output *out) {
+    do {
+        end_paragraph(out, &s->indent, true);
+        indent_clear(&s->indent);
+        p = indent_take(&s->indent, p + 1, end);
+    } while (p < end && *p == '\n');
+    return p;
+}
+
 // Where whole lines go on after the words of a scan: at the next word, once the indentation or
-// the line break before it is dealt with; null where the rune-by-rune path takes over, at the
-// end of those words.
+// the line break before it is dealt with; null where the rune-by-rune path takes over, at
+// *resume, which holds the end of those words unless the paragraph ended.
 const char *next_plain_word(fill_state *s, const textlib_line &line, const char *end,
-                            textlib_output *out) {
+                            textlib_output *out, const char **resume) {
     const char *const q = line.q;
     if (q < end && *q == '\n') {
         // The next input line: blanks before a word are its indentation, and the paragraph goes
         // on; with --prefix, a marker there goes on with its paragraph or opens the next. Blanks
         // before anything else are for the rune-by-rune path.
         indent_clear(&s->indent);
-        const char *const word = indent_take(&s->indent, q + 1, end);
+        const char *word = indent_take(&s->indent, q + 1, end);
+        if (word < end && *word == '\n') {
+            // The rune-by-rune path takes the line after a paragraph from its start, but for
+            // plain text, which goes on here.
+            word = end_paragraphs(s, word, end, out);
+            *resume = word;
+            s->at = fill_at::line_start;
+            if (prefixing != prefix_kind::none || !plain_word_rune_at(word, end)) return nullptr;
+            s->at = fill_at::between_words;
+            return word;
+        }
         if (!plain_word_rune_at(word, end)) return nullptr;
         if (line_goes_on(*word)) return word;
         if (prefixing == prefix_kind::markers &&
@@ -132,9 +154,9 @@ const char *place_words(fill_state *s, const char *p, const char *end, textlib_o
                 (stopped_in_word && *line.words_end == '\n'))
                 indent_clear(&s->indent);
             out_column = line.words_column;
-            p = next_plain_word(s, line, end, out);
-            // The rune-by-rune path goes on where the words end.
-            if (p == nullptr) return line.words_end;
+            const char *resume = line.words_end;
+            p = next_plain_word(s, line, end, out, &resume);
+            if (p == nullptr) return resume;
         } else if (lines.count != 0 || opener || !plain_word_rune_at(line.q, end)) {
             // The word at p is too long for a line of its own, or needs a closer look.
             return p;
