@@ -137,6 +137,18 @@ inline void newlines_of_words(const char *p, const char *end, std::size_t words,
     to[1] = high & textlib_below(static_cast<unsigned>(std::min<std::size_t>(in_high, CHUNK)));
 }
 
+// The newlines among a line's words from start to words_end, read only where the scan passed
+// some, as passed tells: a scan that halts at every newline passes none.
+template <typename level>
+inline void newlines_of_line(const char *start, const char *words_end, const char *end,
+                             std::uint64_t passed, std::uint64_t (&to)[2]) {
+    if (passed == 0) {
+        to[0] = to[1] = 0;
+        return;
+    }
+    newlines_of_words<level>(start, end, static_cast<std::size_t>(words_end - start), to);
+}
+
 // The lines as scan_lines_with makes them, in one pass over the chunks: a line ends within the
 // chunk that it reaches the limit in, and the next goes on from there.
 template <typename level>
@@ -190,9 +202,8 @@ textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const 
                 break;
             }
             // The separator ends the line, and the next starts after it.
-            std::uint64_t(&ended)[2] = lines.newlines[lines.count];
-            newlines_of_words<level>(start, end, static_cast<std::size_t>(words_end - start),
-                                     ended);
+            newlines_of_line<level>(start, words_end, end, line_newlines,
+                                    lines.newlines[lines.count]);
             lines.ends[lines.count++] = words_end;
             passed = passed || line_newlines != 0;
             line_newlines = 0;
@@ -220,8 +231,7 @@ textlib_lines scan_lines_chunks(textlib_line_chunk *chunk, const char *p, const 
     }
     *chunk = k;
     lines.last = {c, column, words_end, words_column, {0, 0}};
-    newlines_of_words<level>(start, end, static_cast<std::size_t>(words_end - start),
-                             lines.last.newlines);
+    newlines_of_line<level>(start, words_end, end, line_newlines, lines.last.newlines);
     return lines;
 }
 
