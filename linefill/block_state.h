@@ -87,6 +87,12 @@ inline void end_paragraph(textlib_output *out, const indentation *ind, bool newl
     paragraph = {NO_PARAGRAPH, 0, 0};
 }
 
+// A blank line, whose blanks s->indent holds, ends the paragraph; the next line's are read anew.
+inline void end_blank_line(fill_state *s, textlib_output *out) {
+    end_paragraph(out, &s->indent, true);
+    indent_clear(&s->indent);
+}
+
 // What opens an output line: the marked paragraph's lead, else the line's indentation.
 inline void put_opening(const fill_state *s, textlib_output *out) {
     if (is_marked(paragraph)) {

@@ -302,8 +302,7 @@ void fill_rune(fill_state *s, rune16 r, const char *bytes, unsigned n, textlib_o
             return;
         }
         if (r == TEXTLIB_NEWLINE) {
-            end_paragraph(out, &s->indent, true);
-            indent_clear(&s->indent);
+            end_blank_line(s, out);
             return;
         }
         if (prefixing != prefix_kind::none) {

@@ -68,8 +68,7 @@ inline bool put_scanned_words(fill_state *s, const char *p, const char *words_en
 // paragraphs end at one, and a return to that path for each cost more than the lines' own work.
 const char *end_paragraphs(fill_state *s, const char *p, const char *end, textlib_output *out) {
     do {
-        end_paragraph(out, &s->indent, true);
-        indent_clear(&s->indent);
+        end_blank_line(s, out);
         p = indent_take(&s->indent, p + 1, end);
     } while (p < end && *p == '\n');
     return p;
@@ -91,11 +90,10 @@ const char *next_plain_word(fill_state *s, const textlib_line &line, const char 
             // The rune-by-rune path takes the line after a paragraph from its start, but for
             // plain text, which goes on here.
             word = end_paragraphs(s, word, end, out);
+            if (prefixing == prefix_kind::none && plain_word_rune_at(word, end)) return word;
             *resume = word;
             s->at = fill_at::line_start;
-            if (prefixing != prefix_kind::none || !plain_word_rune_at(word, end)) return nullptr;
-            s->at = fill_at::between_words;
-            return word;
+            return nullptr;
         }
         if (!plain_word_rune_at(word, end)) return nullptr;
         if (line_goes_on(*word)) return word;
